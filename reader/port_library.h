@@ -71,6 +71,10 @@ public:
     CommunicateRFResultFn m_pfnCommunicateRFResult = nullptr;
     FreeComDataFn m_pfnFreeComData = nullptr;
     SetCommBaudFn m_pfnSetCommBaud = nullptr;
+
+protected:
+    // Loads nothing and shows nothing: a subclass supplies entry points of its own (test doubles).
+    CPortLibrary() = default;
 };
 
 // The one program-wide binding; owns what it points to.
