@@ -1,0 +1,90 @@
+#include "port_names.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <tuple>
+
+namespace corvanel {
+namespace {
+
+constexpr std::string_view kPortPrefix = "COM";
+constexpr std::string_view kVariablePrefix = "CORVANEL_COM";
+
+std::optional<unsigned> ParseDecimal(std::string_view digits) {
+    unsigned number = 0;
+    const char* const last = digits.data() + digits.size();
+    const auto [end, error] = std::from_chars(digits.data(), last, number);
+    if (digits.empty() || error != std::errc{} || end != last) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// A port number as "COM%d" writes it: decimal, no sign, no leading zero, at least 1.
+std::optional<unsigned> PortNumberAfter(std::string_view text, std::string_view prefix) {
+    if (!text.starts_with(prefix) || text.substr(prefix.size()).starts_with('0')) {
+        return std::nullopt;
+    }
+    return ParseDecimal(text.substr(prefix.size()));
+}
+
+// Device nodes count from 0: "ttyUSB0".
+std::optional<unsigned> NodeNumberAfter(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix)) {
+        return std::nullopt;
+    }
+    return ParseDecimal(name.substr(prefix.size()));
+}
+
+std::optional<std::string> FromVariables(unsigned port, const Environment& env, bool* anySet) {
+    std::optional<std::string> path;
+    for (const auto& [name, value] : env) {
+        const auto number = PortNumberAfter(name, kVariablePrefix);
+        if (!number) {
+            continue;
+        }
+        *anySet = true;
+        if (*number == port && !value.empty()) {
+            path = value;
+        }
+    }
+    return path;
+}
+
+std::optional<std::string> FromDevices(unsigned port, const std::vector<SerialDevice>& devices) {
+    // USB adapters first: that is where a desktop reader normally hangs.
+    constexpr std::array<std::string_view, 3> kFamilies = {"ttyUSB", "ttyACM", "ttyS"};
+    std::vector<std::tuple<std::size_t, unsigned, const std::string*>> present;
+    for (const SerialDevice& device : devices) {
+        for (std::size_t family = 0; family < kFamilies.size(); ++family) {
+            const auto number = NodeNumberAfter(device.name, kFamilies[family]);
+            if (number && (kFamilies[family] != "ttyS" || device.realUart)) {
+                present.emplace_back(family, *number, &device.name);
+            }
+        }
+    }
+    std::sort(present.begin(), present.end());
+    if (port > present.size()) {
+        return std::nullopt;
+    }
+    return "/dev/" + *std::get<2>(present[port - 1]);
+}
+
+}  // namespace
+
+std::optional<std::string> ResolvePortDevice(std::string_view portName, const Environment& env,
+                                             const std::vector<SerialDevice>& devices) {
+    const auto port = PortNumberAfter(portName, kPortPrefix);
+    if (!port) {
+        return std::nullopt;
+    }
+    bool anySet = false;
+    auto path = FromVariables(*port, env, &anySet);
+    if (anySet) {
+        return path;
+    }
+    return FromDevices(*port, devices);
+}
+
+}  // namespace corvanel
