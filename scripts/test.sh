@@ -1,16 +1,30 @@
 #!/usr/bin/env bash
 # The whole test suite on a fresh machine: install what is missing, then configure, build and
-# run every test, once in the default build and once under the address and UB sanitizers.
+# run every test, once in the default build and once under the address and UB sanitizers; then
+# fuzz the reader's answer handling for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/bootstrap.sh
 
+# The fuzz preset builds only the fuzz targets (clang) and runs them instead of ctest. New inputs go
+# to a corpus in the build directory; the committed seeds stay as they are.
+run_fuzz() {
+    local corpus=build-fuzz/corpus
+    mkdir -p "$corpus"
+    build-fuzz/bin/reader_answer_fuzz -max_total_time=45 -timeout=10 -print_final_stats=1 \
+        -artifact_prefix=build-fuzz/ "$corpus" tests/fuzz/corpus
+}
+
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(default asan)
+[ ${#presets[@]} -gt 0 ] || presets=(default asan fuzz)
 for preset in "${presets[@]}"; do
     echo "=== $preset"
     cmake --preset "$preset"
     cmake --build --preset "$preset"
-    ctest --preset "$preset"
+    if [ "$preset" = fuzz ]; then
+        run_fuzz
+    else
+        ctest --preset "$preset"
+    fi
 done
