@@ -30,6 +30,8 @@ using ReadBufferView = std::span<const std::uint8_t, 16>;
 extern RememberedRecord g_abLastWritten;
 extern RememberedRecord g_abLastScrambled;
 
+// The first 3 and 12 characters; a shorter text is right-aligned behind '0' digits, as the number
+// it spells, and is never read past.
 DigitString DigitsFromFields(std::string_view country, std::string_view national);
 std::string TextFromDigits(std::span<const std::uint8_t> digits);
 std::uint16_t CountryFromText(std::string_view text);
