@@ -1,0 +1,27 @@
+#include "pelorin_app.h"
+
+#include <QString>
+
+#include "message_box.h"
+#include "pelorin_dlg.h"
+
+CPelorinApp::CPelorinApp(std::string_view libraryFileName)
+    : m_strLibraryFileName(libraryFileName) {}
+
+bool CPelorinApp::InitInstance() {
+    g_portLibrary.Reset();
+    const MessageSink showMessage = [](std::string_view message) {
+        ShowMessage(nullptr,
+                    QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+    };
+    g_portLibrary.Reset(new CPortLibrary(showMessage, m_strLibraryFileName));
+
+    CPelorinDlg dlg;
+    dlg.exec();
+    return false;
+}
+
+int CPelorinApp::ExitInstance() {
+    g_portLibrary.Reset();
+    return 0;
+}
