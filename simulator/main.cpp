@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -79,8 +80,14 @@ int ParseArguments(int argc, char** argv, Settings& settings) {
             settings.verbose = true;
             continue;
         }
+        constexpr std::string_view kValued[] = {"--port",          "--link",    "--tags", "--baud",
+                                                "--processing-ms", "--swap-ms", "--fault"};
+        if (std::find(std::begin(kValued), std::end(kValued), arg) == std::end(kValued)) {
+            std::fprintf(stderr, "pelorin-readersim: unknown option %s\n", argv[i]);
+            return 1;
+        }
         if (i + 1 >= argc) {
-            std::fprintf(stderr, "pelorin-readersim: %s needs a value or is unknown\n", argv[i]);
+            std::fprintf(stderr, "pelorin-readersim: %s needs a value\n", argv[i]);
             return 1;
         }
         const char* value = argv[++i];
@@ -109,9 +116,6 @@ int ParseArguments(int argc, char** argv, Settings& settings) {
                     ok = true;
                 }
             }
-        } else {
-            std::fprintf(stderr, "pelorin-readersim: unknown option %s\n", argv[i - 1]);
-            return 1;
         }
         if (!ok) {
             std::fprintf(stderr, "pelorin-readersim: bad value %s for %s\n", value, argv[i - 1]);
