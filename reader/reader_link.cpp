@@ -30,7 +30,6 @@ int Exchange(CReaderFrame& frame) {
     if (library == nullptr) {
         return 1;
     }
-    frame.m_nResponseCount = 0;
     return library->CommunicateRFResult(frame.m_abRequest,
                                         static_cast<std::int32_t>(frame.m_nRequestLength),
                                         frame.m_abResponse, &frame.m_nResponseCount);
