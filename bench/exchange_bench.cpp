@@ -249,6 +249,7 @@ int main(int argc, char** argv) {
 
     int exchanges = 200;
     int silentRuns = 5;
+    readersim::Options simOptions;
     std::string script = PELORIN_PYSERIAL_PEER;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
@@ -256,6 +257,8 @@ int main(int argc, char** argv) {
             exchanges = std::max(10, std::atoi(argv[i + 1]));
         } else if (arg == "--silent-runs") {
             silentRuns = std::max(1, std::atoi(argv[i + 1]));
+        } else if (arg == "--baud") {
+            simOptions.baud = static_cast<unsigned>(std::max(0, std::atoi(argv[i + 1])));
         } else if (arg == "--pyserial-peer") {
             script = argv[i + 1];
         }
@@ -275,7 +278,7 @@ int main(int argc, char** argv) {
     contenders.push_back({std::make_unique<QtSerialPeer>(), nullptr, {}});
     contenders.push_back({std::move(python), nullptr, {}});
     for (Contender& c : contenders) {
-        c.sim = std::make_unique<readersim::ReaderSimulator>();
+        c.sim = std::make_unique<readersim::ReaderSimulator>(simOptions);
         c.sim->placeTag(tag);
         if (!c.peer->Open(c.sim->devicePath())) {
             std::fprintf(stderr, "bench_exchange: %s cannot open %s\n", c.peer->Name(),
@@ -299,9 +302,10 @@ int main(int argc, char** argv) {
     }
 
     std::printf(
-        "Reader exchange: READ_TAG, %zu-byte answer at 19200 baud after 2 ms; %d exchanges "
-        "and %d silent exchanges per implementation\n\n",
-        expected, exchanges, silentRuns);
+        "Reader exchange: READ_TAG, %zu-byte answer paced at %u baud (0: in one burst) after "
+        "2 ms; %d exchanges and %d silent exchanges per implementation.\n"
+        "CPU: the exchanging thread's CPU time (pyserial: its own, measured in Python).\n\n",
+        expected, simOptions.baud, exchanges, silentRuns);
     std::printf("%-12s %13s %13s %16s %16s %14s %9s\n", "", "delay median", "delay p99",
                 "time-out mean", "time-out max", "CPU/exchange", "failures");
     std::printf("%-12s %13s %13s %16s %16s %14s %9s\n", "", "(ms)", "(ms)", "dev (ms)",
