@@ -62,7 +62,8 @@ enum class Fault {
     Overlong,     // the answer, then filler (wire position i carries i mod 256) up to
                   // Options::overlongLength bytes in all
     ShortAnswer,  // one byte only (0xAA)
-    HangUp,       // closes the line after Options::hangUpAfterBytes bytes of the next answer
+    HangUp,       // closes the line after Options::hangUpAfterBytes bytes of the next answer,
+                  // once the other side has read them (10 ms to 200 ms after the last one)
 };
 // Under Silent and Status a command has no effect on the tag field or the beep count; under the
 // other faults it takes effect and only the delivery of its answer is disturbed.
