@@ -1,9 +1,96 @@
+// Continuous writing and continuous scrambling, driven by timers 1 and 2.
+#include <QCheckBox>
+#include <QPushButton>
+#include <chrono>
+#include <thread>
+
+#include "identity.h"
+#include "message_box.h"
 #include "pelorin_dlg.h"
+#include "ui_pelorin_dlg.h"
+#include "window_text.h"
 
-void CPelorinDlg::OnContWrite() {}
+namespace {
 
-void CPelorinDlg::OnContDes() {}
+constexpr std::uint16_t kReaderAddress = 0;
+constexpr int kTimerPeriodMs = 200;
+constexpr auto kSameTagPause = std::chrono::milliseconds(200);
+constexpr auto kWrittenPause = std::chrono::milliseconds(500);
+// A tag left on the reader is read this many times more, 200 ms apart, before the step gives up.
+constexpr std::uint8_t kSameTagRounds = 15;
+constexpr std::uint8_t kPollRounds = 20;
 
-void CPelorinDlg::OnTimer() {}
+constexpr char kAlreadyWrittenMessage[] = "此卡刚刚已写入过，请换一张卡！";
 
-void CPelorinDlg::ContWriteStep() {}
+}  // namespace
+
+void CPelorinDlg::OnContWrite() {
+    SetTimer(kContWriteTimer, kTimerPeriodMs);
+    g_bContWrite = 1;
+    m_ui->IDC_1146_ContWrite->setEnabled(false);
+    m_ui->IDC_1147_StopWrite->setEnabled(true);
+}
+
+void CPelorinDlg::OnContDes() {
+    SetTimer(kContDesTimer, kTimerPeriodMs);
+    g_bContDes = 1;
+    m_ui->IDC_1150_ContDes->setEnabled(false);
+    m_ui->IDC_1151_StopDes->setEnabled(true);
+}
+
+// Either timer runs both modes, the write step first; a mode's timer stops at the first message
+// after its flag was cleared.
+void CPelorinDlg::OnTimer() {
+    if (g_bContWrite != 0) {
+        if (!ContWriteStep()) {
+            return;
+        }
+    } else {
+        KillTimer(kContWriteTimer);
+    }
+    if (g_bContDes != 0) {
+        OnDes();
+    } else {
+        KillTimer(kContDesTimer);
+    }
+}
+
+bool CPelorinDlg::ContWriteStep() {
+    const bool bAnimal = m_ui->IDC_1096_FdxAnimal->isChecked();
+
+    // Wait for the operator to lay a new tag on the reader.
+    std::uint8_t n = 0;
+    do {
+        std::uint8_t abBuffer[kReadBufferSize] = {};
+        if (m_readerLink.ReadTag(kReaderAddress, abBuffer) == 0) {
+            if (!SameIdentity(abBuffer, g_abLastWritten)) {
+                break;
+            }
+            if (n > kSameTagRounds) {
+                OnStopWrite();
+                ShowMessage(this, QString::fromUtf8(kAlreadyWrittenMessage), QMessageBox::Warning);
+                return true;
+            }
+            std::this_thread::sleep_for(kSameTagPause);
+        }
+        ++n;
+    } while (n < kPollRounds);
+
+    UpdateData(true);
+    const std::string strNational = GbkText(m_strFdxNational);
+    const WriteIdentity write = ScrambledWrite(GbkText(m_strFdxCountry), strNational, bAnimal);
+    m_strCountry.clear();
+    m_strNational.clear();
+
+    if (m_readerLink.WriteTag(kReaderAddress, write.record) == 0) {
+        RememberRecord(write.record, g_abLastWritten);
+        m_strFdxNational = WindowText(AdvanceNational(strNational, m_nFdxAdd));
+        m_readerLink.Signal(kReaderAddress);
+        if (!AppendWriteLog(write.strIdentity, "Y")) {
+            return false;
+        }
+        std::this_thread::sleep_for(kWrittenPause);
+    }
+    UpdateData(false);
+    return true;
+}

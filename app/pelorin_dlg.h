@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "reader_link.h"
 #include "write_log.h"
@@ -98,7 +99,12 @@ public:
     void OnContWrite();
     void OnContDes();
     void OnTimer();
-    void ContWriteStep();
+    // False when the write log failed, which ends the timer message there.
+    bool ContWriteStep();
+
+    // Appends a write-log line; on failure shows the file and the cause and returns false, which
+    // ends the calling operation at its log line.
+    bool AppendWriteLog(std::string_view strIdentity, std::string_view strFlag);
 
     // Enter: store, then close unless the store failed.
     void accept() override;
