@@ -1,0 +1,1 @@
+#include "tag_test_support.h"
