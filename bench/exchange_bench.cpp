@@ -306,22 +306,29 @@ int main(int argc, char** argv) {
         "2 ms; %d exchanges and %d silent exchanges per implementation.\n"
         "CPU: the exchanging thread's CPU time (pyserial: its own, measured in Python).\n\n",
         expected, simOptions.baud, exchanges, silentRuns);
-    std::printf("%-12s %13s %13s %16s %16s %14s %9s\n", "", "delay median", "delay p99",
+    double load[1] = {NAN};
+    if (getloadavg(load, 1) == 1) {
+        std::printf("Load average during the run: %.2f\n\n", load[0]);
+    }
+    std::printf("%-12s %13s %10s %10s %16s %16s %14s %9s\n", "", "delay median", "p90", "p99",
                 "time-out mean", "time-out max", "CPU/exchange", "failures");
-    std::printf("%-12s %13s %13s %16s %16s %14s %9s\n", "", "(ms)", "(ms)", "dev (ms)",
+    std::printf("%-12s %13s %10s %10s %16s %16s %14s %9s\n", "", "(ms)", "(ms)", "(ms)", "dev (ms)",
                 "|dev| (ms)", "(ms)", "");
     struct Row {
-        double median, p99, meanDev, maxDev, cpuMs;
+        double median, p90, p99, meanDev, maxDev, cpuMs;
     };
     std::vector<Row> rows;
     for (const Contender& c : contenders) {
         const Figures& f = c.figures;
-        const Row row{Percentile(f.delayMs, 0.5), Percentile(f.delayMs, 0.99),
-                      MeanDeviation(f.timeoutMs, 1400.0), MaxDeviation(f.timeoutMs, 1400.0),
+        const Row row{Percentile(f.delayMs, 0.5),
+                      Percentile(f.delayMs, 0.9),
+                      Percentile(f.delayMs, 0.99),
+                      MeanDeviation(f.timeoutMs, 1400.0),
+                      MaxDeviation(f.timeoutMs, 1400.0),
                       f.cpuExchanges ? f.cpuNs / static_cast<double>(f.cpuExchanges) / 1e6 : NAN};
         rows.push_back(row);
-        std::printf("%-12s %13.3f %13.3f %+16.3f %16.3f %14.4f %9d\n", c.peer->Name(), row.median,
-                    row.p99, row.meanDev, row.maxDev, row.cpuMs, f.failures);
+        std::printf("%-12s %13.3f %10.3f %10.3f %+16.3f %16.3f %14.4f %9d\n", c.peer->Name(),
+                    row.median, row.p90, row.p99, row.meanDev, row.maxDev, row.cpuMs, f.failures);
     }
 
     const Row& own = rows[0];
