@@ -1,13 +1,16 @@
 #include "pelorin_dlg.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimerEvent>
+#include <algorithm>
 
 #include "about_dlg.h"
 #include "app_resources.h"
@@ -26,6 +29,11 @@ constexpr int kLastListedPort = 9;
 constexpr char kAboutMenuText[] = "关于 Pelorin(&A)...";
 constexpr char kMinimizeMenuText[] = "最小化(&N)";
 constexpr char kCloseMenuText[] = "关闭(&C)\tAlt+F4";
+
+constexpr char kGroupBoxStyle[] =
+    "QGroupBox { border: 2px groove palette(mid); margin-top: 6px; }"
+    "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
+    " padding: 0px 1px; }";
 
 // Without a binding object every port stays closed, as if no reader were attached.
 std::int32_t ClosePort() {
@@ -46,9 +54,24 @@ CPelorinDlg::CPelorinDlg(QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    // Group boxes are frames drawn behind their fields; clicks go through them.
+    // Group boxes are frames drawn behind their fields, their caption set into the top line;
+    // clicks go through them.
     for (QGroupBox* group : findChildren<QGroupBox*>()) {
         group->setAttribute(Qt::WA_TransparentForMouseEvents);
+        group->setStyleSheet(QString::fromLatin1(kGroupBoxStyle));
+    }
+    // Some static texts are narrower in the template than their own captions ("National ID:" in
+    // 29 units); they grow to the right instead of being cut off. Check boxes with the text on
+    // the left keep their box in place and grow to the left.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        const QSize needed = label->sizeHint();
+        label->resize(std::max(label->width(), needed.width()),
+                      std::max(label->height(), needed.height()));
+    }
+    for (QCheckBox* check : findChildren<QCheckBox*>()) {
+        QRect area = check->geometry();
+        area.setLeft(std::min(area.left(), area.right() + 1 - check->sizeHint().width()));
+        check->setGeometry(area);
     }
 
     const auto onClick = [this](QPushButton* button, void (CPelorinDlg::*handler)()) {
