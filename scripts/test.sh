@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite on a fresh machine: install what is missing, then configure, build and
 # run every test, once in the default build and once under the address and UB sanitizers; then
-# fuzz the reader's answer handling for a bounded time.
+# fuzz the reader's answer handling for a bounded time; last, install the default build into a
+# staging directory and run the installed program against the simulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,3 +29,10 @@ for preset in "${presets[@]}"; do
         ctest --preset "$preset"
     fi
 done
+
+# The installed layout: stage an install of the default build and drive the staged program on a
+# virtual display against the staged simulator.
+if [[ " ${presets[*]} " == *" default "* ]]; then
+    echo "=== install"
+    scripts/install-test.sh build
+fi
