@@ -20,6 +20,7 @@
 #include <memory>
 #include <numeric>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -450,6 +451,11 @@ struct LineCase {
     speed_t speed;
     tcflag_t keep;  // CSTOPB and CRTSCTS as the port had them
 };
+
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.baud << ((c.keep & CSTOPB) != 0 ? " CSTOPB" : "")
+        << ((c.keep & CRTSCTS) != 0 ? " CRTSCTS" : "");
+}
 
 class CorvanelLine : public Corvanel, public testing::WithParamInterface<LineCase> {};
 
