@@ -173,6 +173,12 @@ drive() {
 DESTDIR=$work/stage cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1 ||
     fail "cmake --install failed"
 check_tree "$work/stage/usr"
+desktop-file-validate "$work/stage/usr/share/applications/pelorin.desktop" >>"$work/install.log" 2>&1 ||
+    fail "the desktop entry does not validate"
+# The component id is the program's name: the project has no domain for a reverse-DNS id.
+appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info \
+    "$work/stage/usr/share/metainfo/pelorin.metainfo.xml" >>"$work/install.log" 2>&1 ||
+    fail "the AppStream metadata does not validate"
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 ||
     fail "cpack -G DEB failed"
 debs=("$work"/package/pelorin_*_*.deb)
