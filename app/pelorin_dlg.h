@@ -102,8 +102,8 @@ public:
     // False when the write log failed, which ends the timer message there.
     bool ContWriteStep();
 
-    // Appends a write-log line; on failure shows the file and the cause and returns false, which
-    // ends the calling operation at its log line.
+    // Appends a write-log line; on failure refreshes the boxes, shows the file and the cause and
+    // returns false, which ends the calling operation at its log line.
     bool AppendWriteLog(std::string_view strIdentity, std::string_view strFlag);
 
     // Enter: store, then close unless the store failed.

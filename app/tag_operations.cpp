@@ -44,6 +44,9 @@ bool CPelorinDlg::AppendWriteLog(std::string_view strIdentity, std::string_view 
     if (result.nError == 0) {
         return true;
     }
+    // The boxes must show the advanced number, or the next store would take the old one back and
+    // the next tag would get the identity just written.
+    UpdateData(false);
     ShowMessage(this, QString::fromStdString(result.strMessage), QMessageBox::Warning);
     return false;
 }
