@@ -17,6 +17,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -506,6 +507,10 @@ struct StartUpCase {
     const char* libraryFile;
     bool bound;
 };
+
+void PrintTo(const StartUpCase& startUp, std::ostream* os) {
+    *os << startUp.name;
+}
 
 class ApplicationStartUp : public ::testing::TestWithParam<StartUpCase> {};
 
