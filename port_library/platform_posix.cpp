@@ -14,8 +14,11 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform.h"
 #include "port_names.h"
@@ -100,11 +103,10 @@ std::vector<SerialDevice> SerialDevices() {
 }
 
 std::optional<std::string> DevicePath(const char* name) {
+    // Listing the devices opens every ttyS node; skip it when the variables decide alone.
     const Environment env = PortVariables();
-    if (!env.empty()) {
-        return ResolvePortDevice(name, env, {});
-    }
-    return ResolvePortDevice(name, env, SerialDevices());
+    return ResolvePortDevice(name, env,
+                             UsesExplicitMap(env) ? std::vector<SerialDevice>{} : SerialDevices());
 }
 
 // Waits for `events` until `deadline`; the remaining time is rounded up to whole milliseconds so

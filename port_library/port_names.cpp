@@ -37,21 +37,6 @@ std::optional<unsigned> NodeNumberAfter(std::string_view name, std::string_view 
     return ParseDecimal(name.substr(prefix.size()));
 }
 
-std::optional<std::string> FromVariables(unsigned port, const Environment& env, bool* anySet) {
-    std::optional<std::string> path;
-    for (const auto& [name, value] : env) {
-        const auto number = PortNumberAfter(name, kVariablePrefix);
-        if (!number) {
-            continue;
-        }
-        *anySet = true;
-        if (*number == port && !value.empty()) {
-            path = value;
-        }
-    }
-    return path;
-}
-
 std::optional<std::string> FromDevices(unsigned port, const std::vector<SerialDevice>& devices) {
     // USB adapters first: that is where a desktop reader normally hangs.
     constexpr std::array<std::string_view, 3> kFamilies = {"ttyUSB", "ttyACM", "ttyS"};
@@ -73,16 +58,24 @@ std::optional<std::string> FromDevices(unsigned port, const std::vector<SerialDe
 
 }  // namespace
 
+bool UsesExplicitMap(const Environment& env) {
+    return std::any_of(env.begin(), env.end(), [](const auto& variable) {
+        return PortNumberAfter(variable.first, kVariablePrefix).has_value();
+    });
+}
+
 std::optional<std::string> ResolvePortDevice(std::string_view portName, const Environment& env,
                                              const std::vector<SerialDevice>& devices) {
     const auto port = PortNumberAfter(portName, kPortPrefix);
     if (!port) {
         return std::nullopt;
     }
-    bool anySet = false;
-    auto path = FromVariables(*port, env, &anySet);
-    if (anySet) {
-        return path;
+    if (UsesExplicitMap(env)) {
+        const auto it = env.find(std::string(kVariablePrefix) + std::to_string(*port));
+        if (it == env.end() || it->second.empty()) {
+            return std::nullopt;
+        }
+        return it->second;
     }
     return FromDevices(*port, devices);
 }

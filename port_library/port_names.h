@@ -19,6 +19,9 @@ struct SerialDevice {
 // Environment variables, name to value.
 using Environment = std::map<std::string, std::string, std::less<>>;
 
+// True when a CORVANEL_COM<n> variable is set, so that the present devices play no part.
+bool UsesExplicitMap(const Environment& env);
+
 // The device path of port `portName`, or nothing when the port does not exist.
 // When any CORVANEL_COM<n> variable is set, those variables alone decide: COM<n> is the path in
 // CORVANEL_COM<n>, used verbatim. Otherwise COM<n> is entry n of the present devices in this
