@@ -261,6 +261,14 @@ TEST_F(MainWindow, TemplateLayoutAndTabOrder) {
     for (const auto& [widget, rect] : geometry) {
         EXPECT_EQ(widget->geometry(), rect) << widget->objectName().toStdString();
     }
+    // No caption is cut off.
+    for (const QLabel* label : dlg.findChildren<QLabel*>()) {
+        EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()))
+            << label->objectName().toStdString();
+    }
+    for (const QCheckBox* check : {ui().IDC_1095_Animal, ui().IDC_1096_FdxAnimal}) {
+        EXPECT_GE(check->width(), check->sizeHint().width()) << check->objectName().toStdString();
+    }
 
     const std::vector<QWidget*> tabOrder = {
         ui().IDC_1016_Port,      ui().IDC_1101_Read,       ui().IDC_1102_Write,
