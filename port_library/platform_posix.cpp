@@ -13,7 +13,6 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -109,15 +108,21 @@ std::optional<std::string> DevicePath(const char* name) {
                              UsesExplicitMap(env) ? std::vector<SerialDevice>{} : SerialDevices());
 }
 
-// Waits for `events` until `deadline`; the remaining time is rounded up to whole milliseconds so
-// that the wait never ends early. A signal does not move the deadline.
+// Waits for `events` until `deadline`. The kernel lets a poll() time-out run late by 0.1 % of
+// its length, and whole milliseconds would add up to one more: waits are given to ppoll() to the
+// nanosecond, in slices of at most 50 ms, so the 1400 ms wait ends within a fraction of a
+// millisecond. A signal does not move the deadline.
 Status WaitFor(Handle fd, short events, Clock::time_point deadline, short* revents) {
+    constexpr auto kSlice = std::chrono::milliseconds(50);
     for (;;) {
-        const auto remaining = deadline - Clock::now();
-        const auto waitMs = std::max<Clock::rep>(
-            0, std::chrono::ceil<std::chrono::milliseconds>(remaining).count());
+        const auto remaining =
+            std::clamp<Clock::duration>(deadline - Clock::now(), Clock::duration::zero(), kSlice);
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(remaining);
+        const timespec wait{
+            static_cast<time_t>(seconds.count()),
+            static_cast<long>(std::chrono::nanoseconds(remaining - seconds).count())};
         pollfd entry{fd, events, 0};
-        const int ready = poll(&entry, 1, static_cast<int>(std::min<Clock::rep>(waitMs, INT_MAX)));
+        const int ready = ppoll(&entry, 1, &wait, nullptr);
         if (ready > 0) {
             *revents = entry.revents;
             return (entry.revents & POLLNVAL) != 0 ? Status::Failed : Status::Ok;
@@ -125,7 +130,7 @@ Status WaitFor(Handle fd, short events, Clock::time_point deadline, short* reven
         if (ready < 0 && errno != EINTR) {
             return Status::Failed;
         }
-        if (ready == 0 && waitMs == 0) {
+        if (ready == 0 && Clock::now() >= deadline) {
             return Status::TimedOut;
         }
     }
