@@ -294,12 +294,9 @@ Status Write(Handle handle, const std::uint8_t* data, std::size_t length, std::s
 
 Status ReadByte(Handle handle, std::uint32_t timeoutMs, std::uint8_t* byte) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool hungUp = false;
     for (;;) {
-        short revents = 0;
-        if (const Status status = WaitFor(handle, POLLIN, deadline, &revents);
-            status != Status::Ok) {
-            return status;
-        }
+        // A byte already queued is taken without a wait, so a burst costs one call per byte.
         const ssize_t count = read(handle, byte, 1);
         if (count == 1) {
             return Status::Ok;
@@ -313,10 +310,16 @@ Status ReadByte(Handle handle, std::uint32_t timeoutMs, std::uint8_t* byte) {
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
             return FromErrno();
         }
-        // Readable without data: only a hang-up does that repeatedly.
-        if (Hangs(revents)) {
+        // Readable without data after a hang-up would otherwise spin until the deadline.
+        if (hungUp) {
             return Status::HungUp;
         }
+        short revents = 0;
+        if (const Status status = WaitFor(handle, POLLIN, deadline, &revents);
+            status != Status::Ok) {
+            return status;
+        }
+        hungUp = Hangs(revents);
     }
 }
 
