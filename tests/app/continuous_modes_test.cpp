@@ -1,7 +1,9 @@
 // CONT Write and CONT DES on timers 1 and 2, against the real port library and the reader
 // simulator swapping tags.
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -221,6 +223,34 @@ TEST_F(ContinuousModes, BothModesWriteThenScramble) {
     EXPECT_EQ(RecordOf(written[0]), ScrambledWrite("528", National(0), false).record);
     EXPECT_EQ(RecordOf(written[1]), ScrambleInPlace(ReadBufferOf(written[0])));
     EXPECT_EQ(LogLines().front(), LogLine("528" + National(0), "Y"));
+}
+
+// A refusal's message box runs a modal loop in which the timers still deliver: continuous writing,
+// turned off by the refusal, has its timer stopped while the box is still open.
+TEST_F(ContinuousModes, TimerMessagesArriveWhileARefusalIsShown) {
+    watcher.reset();
+    bool timerActiveWhileShown = true;
+    QString shown;
+    QTimer answer;
+    answer.setSingleShot(true);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        timerActiveWhileShown = dlg->IsTimerActive(kContWriteTimer);
+        box->button(QMessageBox::Ok)->click();
+    });
+    answer.start(1000);
+    // All zero, like the remembered record at start.
+    sim.placeTag(readersim::TagMemory{});
+
+    Click(Ui().IDC_1146_ContWrite);
+    Click(Ui().IDC_1108_FdxWrite);
+
+    EXPECT_EQ(shown, QString::fromUtf8(kAlreadyWritten));
+    EXPECT_FALSE(timerActiveWhileShown);
+    EXPECT_EQ(Commands(), CommandList{kRead});
+    EXPECT_EQ(WriteButtons(), kOff);
 }
 
 TEST_F(ContinuousModes, ScramblingTheSameTagAgainIsRefused) {
