@@ -508,7 +508,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TagOperations, StopButtonsWorkWithTheModesOff) {
-    Click(Ui().IDC_1147_StopWrite);
     dlg->OnStopWrite();
     dlg->OnStopDes();
     EXPECT_TRUE(Ui().IDC_1146_ContWrite->isEnabled());
