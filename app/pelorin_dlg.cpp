@@ -141,7 +141,7 @@ bool CPelorinDlg::OnInitDialog() {
     }
 
     m_nAdd = 1;
-    m_strLogFile = "0.csv";
+    m_writeLog.m_strLogFile = "0.csv";
     m_ui->IDC_1143_10D->setChecked(true);
     m_ui->IDC_1144_10H->setChecked(false);
 

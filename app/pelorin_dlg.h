@@ -64,7 +64,6 @@ public:
     // The window menu (right click on the window's background); null before initialisation.
     QMenu* SystemMenu() const { return m_pSystemMenu; }
 
-    std::string m_strLogFile;
     QComboBox* m_cbPort = nullptr;
     QString m_strCountry;
     QString m_strNational;
@@ -76,7 +75,8 @@ public:
     CReaderLink m_readerLink;
     QIcon m_hIcon;
 
-    // Where the write log goes and which clock stamps it; tests replace it.
+    // The write log with its file name m_strLogFile; tests replace it to choose the directory and
+    // the clock.
     CWriteLog m_writeLog;
 
     // Port controls.

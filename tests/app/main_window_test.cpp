@@ -194,7 +194,7 @@ protected:
 TEST_F(MainWindow, StartUpValues) {
     EXPECT_EQ(dlg.windowTitle(), "Pelorin");
     EXPECT_EQ(dlg.size(), QSize(489, 611));
-    EXPECT_EQ(dlg.m_strLogFile, "0.csv");
+    EXPECT_EQ(dlg.m_writeLog.m_strLogFile, "0.csv");
     EXPECT_EQ(dlg.m_nAdd, 1);
     EXPECT_EQ(dlg.m_nFdxAdd, 1);
 
