@@ -6,7 +6,7 @@
 const CipherKey kDefaultCipherKey = {3, 8, 1, 6, 0, 4, 9, 2, 7, 5, 1, 3, 8, 6, 2};
 CipherKey g_abCipherKey = kDefaultCipherKey;
 
-const std::array<std::array<std::uint8_t, 10>, 10> g_abDigitSubst = {{
+constexpr std::array<std::array<std::uint8_t, 10>, 10> g_abDigitSubst = {{
     {2, 4, 9, 0, 6, 1, 7, 5, 8, 3},
     {5, 1, 7, 2, 8, 6, 3, 9, 4, 0},
     {8, 3, 4, 6, 1, 2, 9, 7, 0, 5},
@@ -19,7 +19,7 @@ const std::array<std::array<std::uint8_t, 10>, 10> g_abDigitSubst = {{
     {6, 4, 9, 5, 0, 1, 3, 7, 2, 8},
 }};
 
-const std::array<std::array<std::uint8_t, kIdentityDigits>, 10> g_abDigitPerm = {{
+constexpr std::array<std::array<std::uint8_t, kIdentityDigits>, 10> g_abDigitPerm = {{
     {9, 1, 10, 3, 4, 12, 6, 14, 0, 8, 2, 11, 13, 5, 7},
     {1, 4, 12, 3, 6, 14, 0, 8, 2, 11, 13, 5, 7, 9, 10},
     {10, 12, 14, 3, 0, 8, 2, 11, 13, 5, 7, 9, 1, 4, 6},
@@ -51,11 +51,20 @@ std::uint8_t MixingSum(const DigitString& w) {
     return s;
 }
 
-std::uint8_t InverseSubst(std::uint8_t row, std::uint8_t value) {
-    const auto& entries = g_abDigitSubst[row];
-    const auto found = std::find(entries.begin(), entries.end(), value);
-    return found == entries.end() ? value : static_cast<std::uint8_t>(found - entries.begin());
-}
+// Each substitution row read backwards: the index of the first entry that holds a value. Values a
+// row does not hold (only non-digits) map to themselves.
+constexpr auto kInverseSubst = [] {
+    std::array<std::array<std::uint8_t, 256>, 10> inverse{};
+    for (std::size_t row = 0; row < inverse.size(); ++row) {
+        for (std::size_t v = 0; v < inverse[row].size(); ++v) {
+            inverse[row][v] = static_cast<std::uint8_t>(v);
+        }
+        for (std::size_t index = g_abDigitSubst[row].size(); index-- > 0;) {
+            inverse[row][g_abDigitSubst[row][index]] = static_cast<std::uint8_t>(index);
+        }
+    }
+    return inverse;
+}();
 
 }  // namespace
 
@@ -101,7 +110,7 @@ DigitString UnscrambleDigits(const DigitString& scrambled) {
         w = moved;
         for (std::size_t i = 0; i < w.size(); ++i) {
             if (i != kFixedPosition) {
-                w[i] = InverseSubst(k[r], w[i]);
+                w[i] = kInverseSubst[k[r]][w[i]];
             }
         }
     }
