@@ -8,7 +8,6 @@
 #include "message_box.h"
 #include "pelorin_dlg.h"
 #include "ui_pelorin_dlg.h"
-#include "window_text.h"
 
 namespace {
 
@@ -19,8 +18,6 @@ constexpr auto kWrittenPause = std::chrono::milliseconds(500);
 // A tag left on the reader is read this many times more, 200 ms apart, before the step gives up.
 constexpr std::uint8_t kSameTagRounds = 15;
 constexpr std::uint8_t kPollRounds = 20;
-
-constexpr char kAlreadyWrittenMessage[] = "此卡刚刚已写入过，请换一张卡！";
 
 }  // namespace
 
@@ -76,19 +73,11 @@ bool CPelorinDlg::ContWriteStep() {
         ++n;
     } while (n < kPollRounds);
 
-    UpdateData(true);
-    const std::string strNational = GbkText(m_strFdxNational);
-    const WriteIdentity write = ScrambledWrite(GbkText(m_strFdxCountry), strNational, bAnimal);
-    m_strCountry.clear();
-    m_strNational.clear();
-
-    if (m_readerLink.WriteTag(kReaderAddress, write.record) == 0) {
-        RememberRecord(write.record, g_abLastWritten);
-        m_strFdxNational = WindowText(AdvanceNational(strNational, m_nFdxAdd));
-        m_readerLink.Signal(kReaderAddress);
-        if (!AppendWriteLog(write.strIdentity, "Y")) {
-            return false;
-        }
+    const FdxWriteOutcome outcome = WriteFdxIdentity(bAnimal);
+    if (outcome == FdxWriteOutcome::kLogFailed) {
+        return false;
+    }
+    if (outcome == FdxWriteOutcome::kWritten) {
         std::this_thread::sleep_for(kWrittenPause);
     }
     UpdateData(false);

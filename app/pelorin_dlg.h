@@ -37,6 +37,10 @@ inline constexpr unsigned kIdmAboutBox = 0x0010;
 inline constexpr unsigned kScMinimize = 0xF020;
 inline constexpr unsigned kScClose = 0xF060;
 
+// The refusal of FDX-B Write and of continuous writing when the tag on the reader is the one
+// just written.
+inline constexpr char kAlreadyWrittenMessage[] = "此卡刚刚已写入过，请换一张卡！";
+
 inline constexpr int kContWriteTimer = 1;
 inline constexpr int kContDesTimer = 2;
 
@@ -105,6 +109,12 @@ public:
     // Appends a write-log line; on failure refreshes the boxes, shows the file and the cause and
     // returns false, which ends the calling operation at its log line.
     bool AppendWriteLog(std::string_view strIdentity, std::string_view strFlag);
+
+    enum class FdxWriteOutcome { kWriteFailed, kWritten, kLogFailed };
+    // The scrambled write that FDX-B Write and every continuous-write step share: store, write the
+    // entered identity scrambled, and after a good write remember it, advance the national number,
+    // signal once and log it.
+    FdxWriteOutcome WriteFdxIdentity(bool bAnimal);
 
     // Enter: store, then close unless the store failed.
     void accept() override;

@@ -21,7 +21,6 @@ constexpr std::uint16_t kReaderAddress = 0;
 constexpr auto kSignalPause = std::chrono::milliseconds(50);
 constexpr auto kDesPause = std::chrono::milliseconds(500);
 
-constexpr char kAlreadyWrittenMessage[] = "此卡刚刚已写入过，请换一张卡！";
 constexpr char kAlreadyScrambledMessage[] = "此卡已加密，请换一张卡！";
 
 // Three beeps tell the operator the tag was not read or not written.
@@ -113,24 +112,34 @@ void CPelorinDlg::OnFdxWrite() {
         return;
     }
 
+    switch (WriteFdxIdentity(bAnimal)) {
+        case FdxWriteOutcome::kLogFailed:
+            return;
+        case FdxWriteOutcome::kWriteFailed:
+            FailureSignal(m_readerLink);
+            m_readerLink.Signal(kReaderAddress);
+            break;
+        case FdxWriteOutcome::kWritten:
+            break;
+    }
+    UpdateData(false);
+}
+
+CPelorinDlg::FdxWriteOutcome CPelorinDlg::WriteFdxIdentity(bool bAnimal) {
     UpdateData(true);
     const std::string strNational = GbkText(m_strFdxNational);
     const WriteIdentity write = ScrambledWrite(GbkText(m_strFdxCountry), strNational, bAnimal);
     m_strCountry.clear();
     m_strNational.clear();
 
-    if (m_readerLink.WriteTag(kReaderAddress, write.record) == 0) {
-        RememberRecord(write.record, g_abLastWritten);
-        m_strFdxNational = WindowText(AdvanceNational(strNational, m_nFdxAdd));
-        m_readerLink.Signal(kReaderAddress);
-        if (!AppendWriteLog(write.strIdentity, "Y")) {
-            return;
-        }
-    } else {
-        FailureSignal(m_readerLink);
-        m_readerLink.Signal(kReaderAddress);
+    if (m_readerLink.WriteTag(kReaderAddress, write.record) != 0) {
+        return FdxWriteOutcome::kWriteFailed;
     }
-    UpdateData(false);
+    RememberRecord(write.record, g_abLastWritten);
+    m_strFdxNational = WindowText(AdvanceNational(strNational, m_nFdxAdd));
+    m_readerLink.Signal(kReaderAddress);
+    return AppendWriteLog(write.strIdentity, "Y") ? FdxWriteOutcome::kWritten
+                                                  : FdxWriteOutcome::kLogFailed;
 }
 
 void CPelorinDlg::OnDes() {
