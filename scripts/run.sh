@@ -9,24 +9,8 @@ cmake --preset default
 cmake --build --preset default --target pelorin pelorin-readersim
 
 work=$(mktemp -d)
-sim_pid=
-cleanup() {
-    if [ -n "$sim_pid" ]; then
-        kill "$sim_pid" 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-build/bin/pelorin-readersim --port 3 --tags 5 --link "$work/com3" >"$work/readersim.out" &
-sim_pid=$!
-for _ in $(seq 50); do
-    [ -e "$work/com3" ] && break
-    kill -0 "$sim_pid" 2>/dev/null || { cat "$work/readersim.out" >&2; exit 1; }
-    sleep 0.1
-done
-[ -e "$work/com3" ] || { echo "run.sh: the reader simulator did not start" >&2; exit 1; }
+source scripts/readersim.sh
+start_readersim build/bin/pelorin-readersim
 
 # Only COM3 exists for this run, whatever serial devices the machine has.
 export CORVANEL_COM3="$work/com3"

@@ -13,23 +13,8 @@ fi
 build=$(cd "$build" && pwd)
 
 work=$(mktemp -d)
-sim_pid=
-cleanup() {
-    if [ -n "$sim_pid" ]; then
-        kill "$sim_pid" 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-"$build/bin/pelorin-readersim" --port 3 --tags 5 --link "$work/com3" >"$work/readersim.out" &
-sim_pid=$!
-for _ in $(seq 50); do
-    [ -e "$work/com3" ] && break
-    sleep 0.1
-done
-[ -e "$work/com3" ] || { echo "screenshot.sh: the reader simulator did not start" >&2; exit 1; }
+source scripts/readersim.sh
+start_readersim "$build/bin/pelorin-readersim"
 
 cat >"$work/shoot.sh" <<'SHOOT'
 #!/usr/bin/env bash
