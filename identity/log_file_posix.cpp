@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 
 #include "log_file.h"
@@ -73,6 +74,10 @@ LogTime LocalLogTime() {
     localtime_r(&now, &local);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
             local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+std::string LogFileErrorText(int error) {
+    return std::strerror(error);
 }
 
 LogFileResult AppendToLogFile(const std::string& directory, const std::string& path,

@@ -1,7 +1,6 @@
 #include "write_log.h"
 
 #include <array>
-#include <cstring>
 #include <utility>
 
 #include "log_file.h"
@@ -24,7 +23,7 @@ void AppendTwoDigits(std::string& text, int value) {
 std::string FailureMessage(const std::string& path, const LogFileResult& result) {
     std::string message = "无法写入日志文件 " + path + "：";
     message +=
-        result.nError == kLogFileLocked ? "文件正被其他程序占用" : std::strerror(result.nError);
+        result.nError == kLogFileLocked ? "文件正被其他程序占用" : LogFileErrorText(result.nError);
     if (result.bPartialLineLeft) {
         message += "（文件末尾可能留有不完整的一行）";
     }

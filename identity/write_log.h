@@ -23,7 +23,7 @@ LogTime LocalLogTime();
 std::string LogTimeStamp(const LogTime& time);
 
 struct WriteLogResult {
-    // 0 when the line is on disk, otherwise the errno of the step that failed.
+    // 0 when the line is on disk, otherwise the system's error code of the step that failed.
     int nError;
     // For the operator (UTF-8): the file and the cause. Empty on success.
     std::string strMessage;
