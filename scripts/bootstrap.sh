@@ -12,6 +12,7 @@ packages=(
     fonts-liberation2 fonts-arphic-uming fonts-wqy-zenhei
     xvfb xdotool imagemagick
     appstream desktop-file-utils
+    g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
 )
 
 missing=()
