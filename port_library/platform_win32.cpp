@@ -22,6 +22,19 @@ Status FromLastError() {
     }
 }
 
+// Reads the line settings, lets `change` alter some and applies them; all others stay as found.
+// Without the settings as found there is nothing to keep, so a failed read refuses the change.
+template <typename Change>
+Status ChangeState(Handle handle, Change change) {
+    DCB settings{};
+    settings.DCBlength = sizeof settings;
+    if (GetCommState(handle, &settings) == 0) {
+        return FromLastError();
+    }
+    change(settings);
+    return SetCommState(handle, &settings) != 0 ? Status::Ok : FromLastError();
+}
+
 }  // namespace
 
 Status OpenDevice(const char* name, Handle* handle) {
@@ -39,21 +52,16 @@ Status OpenDevice(const char* name, Handle* handle) {
 
 Status CloseDevice(Handle handle) {
     // Output still queued would otherwise hold the close until the line has sent it.
-    PurgeComm(handle, PURGE_TXCLEAR);
+    static_cast<void>(PurgeComm(handle, PURGE_TXCLEAR));
     return CloseHandle(handle) != 0 ? Status::Ok : Status::Failed;
 }
 
 Status ConfigureLine(Handle handle, std::uint32_t baud) {
-    DCB settings{};
-    settings.DCBlength = sizeof settings;
-    // Without the settings as found there is nothing to keep; refuse rather than guess.
-    if (GetCommState(handle, &settings) == 0) {
-        return FromLastError();
-    }
-    settings.BaudRate = baud;
-    settings.ByteSize = 8;
-    settings.Parity = NOPARITY;
-    return SetCommState(handle, &settings) != 0 ? Status::Ok : FromLastError();
+    return ChangeState(handle, [baud](DCB& settings) {
+        settings.BaudRate = baud;
+        settings.ByteSize = 8;
+        settings.Parity = NOPARITY;
+    });
 }
 
 Status GetBaud(Handle handle, std::uint32_t* baud) {
@@ -67,13 +75,7 @@ Status GetBaud(Handle handle, std::uint32_t* baud) {
 }
 
 Status SetBaud(Handle handle, std::uint32_t baud) {
-    DCB settings{};
-    settings.DCBlength = sizeof settings;
-    if (GetCommState(handle, &settings) == 0) {
-        return FromLastError();
-    }
-    settings.BaudRate = baud;
-    return SetCommState(handle, &settings) != 0 ? Status::Ok : FromLastError();
+    return ChangeState(handle, [baud](DCB& settings) { settings.BaudRate = baud; });
 }
 
 Status SetupQueues(Handle handle, std::uint32_t inQueue, std::uint32_t outQueue) {

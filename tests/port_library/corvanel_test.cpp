@@ -26,58 +26,19 @@
 #include <vector>
 
 #include "corvanel.h"
+#include "exchange_support.h"
 #include "simulator/reader_simulator.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using Bytes = std::vector<std::uint8_t>;
-using Clock = std::chrono::steady_clock;
+using namespace exchange_support;
 
 constexpr int kPort = 5;
 constexpr int kOtherPort = 6;
-constexpr std::uint32_t kBaud = 19200;
-constexpr std::size_t kArea = 1024;
-constexpr std::size_t kGuard = 64;
-constexpr std::uint8_t kFill = 0xE5;
-constexpr std::int32_t kUntouched = -7;
-
-const Bytes kCheck = readersim::BuildFrame(0, readersim::kCmdCheck, {});
-// The reader's answer to a check: status 0.
-const Bytes kCheckAnswer = readersim::BuildFrame(0, readersim::kCmdCheck, {0x00});
 
 void MapPort(int port, const std::string& path) {
     setenv(("CORVANEL_COM" + std::to_string(port)).c_str(), path.c_str(), 1);
-}
-
-struct Exchange {
-    std::int32_t result = -1;
-    std::int32_t count = kUntouched;
-    std::array<std::uint8_t, kArea + kGuard> area{};
-    Clock::duration took{};
-
-    Bytes Answer() const {
-        const auto n = static_cast<std::size_t>(std::clamp<std::int32_t>(count, 0, kArea));
-        return Bytes(area.begin(), area.begin() + static_cast<std::ptrdiff_t>(n));
-    }
-    bool GuardIntact() const {
-        return std::all_of(area.begin() + kArea, area.end(), [](auto b) { return b == kFill; });
-    }
-    long Ms() const { return std::chrono::duration_cast<std::chrono::milliseconds>(took).count(); }
-};
-
-Exchange Communicate(const Bytes& request) {
-    Exchange x;
-    x.area.fill(kFill);
-    const auto start = Clock::now();
-    x.result = CommunicateRFResult(request.data(), static_cast<std::int32_t>(request.size()),
-                                   x.area.data(), &x.count);
-    x.took = Clock::now() - start;
-    return x;
-}
-
-bool IsPrefix(const Bytes& part, const Bytes& whole) {
-    return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
 
 // The settings of the terminal behind `path`, read through any descriptor this process holds.

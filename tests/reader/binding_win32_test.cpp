@@ -5,55 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "binding_test_support.h"
 #include "port_library.h"
 #include "reader_link.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct ShownMessages {
-    std::vector<std::string> texts;
-    MessageSink Sink() {
-        return [this](std::string_view text) { texts.emplace_back(text); };
-    }
-};
-
-void ExpectNothingBound(const CPortLibrary& library) {
-    EXPECT_FALSE(library.IsBound());
-    for (const void* entry : {reinterpret_cast<const void*>(library.m_pfnGetCOMDLLVersion),
-                              reinterpret_cast<const void*>(library.m_pfnOpenComPort),
-                              reinterpret_cast<const void*>(library.m_pfnCloseComPort),
-                              reinterpret_cast<const void*>(library.m_pfnOpenLPTPort),
-                              reinterpret_cast<const void*>(library.m_pfnCloseLPTPort),
-                              reinterpret_cast<const void*>(library.m_pfnCommunicateRFResult),
-                              reinterpret_cast<const void*>(library.m_pfnFreeComData),
-                              reinterpret_cast<const void*>(library.m_pfnSetCommBaud)}) {
-        EXPECT_EQ(entry, nullptr);
-    }
-}
-
-class ScopedTempDir {
-public:
-    ScopedTempDir() {
-        std::random_device random;
-        path_ = fs::temp_directory_path() / ("pelorin-rdr-" + std::to_string(random()));
-        fs::create_directories(path_);
-    }
-    ~ScopedTempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 TEST(PortLibraryBinding, ProgramDirectoryHoldsCorvanel) {
     const std::string directory = ProgramDirectory();
@@ -74,7 +36,8 @@ TEST(PortLibraryBinding, MissingLibraryShowsTheMessageOnce) {
     const CPortLibrary library(shown.Sink(), "no_such_corvanel.dll");
     EXPECT_EQ(shown.texts, std::vector<std::string>{"Load tessaly.dll failed !"});
     EXPECT_FALSE(library.IsLoaded());
-    ExpectNothingBound(library);
+    ExpectNoEntryPoints(library);
+    ExpectNothingAttached(library);
 }
 
 TEST(PortLibraryBinding, LibraryLackingOneExportIsRefusedButStaysLoaded) {
@@ -84,7 +47,8 @@ TEST(PortLibraryBinding, LibraryLackingOneExportIsRefusedButStaysLoaded) {
     EXPECT_EQ(shown.texts, std::vector<std::string>{"Load tessaly.dll failed !"});
     EXPECT_TRUE(library->IsLoaded());
     EXPECT_NE(library->Resolve("CommunicateRFResult"), nullptr);
-    ExpectNothingBound(*library);
+    ExpectNoEntryPoints(*library);
+    ExpectNothingAttached(*library);
 
     g_portLibrary.Reset(library);
     CReaderLink link;
