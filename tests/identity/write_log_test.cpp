@@ -69,6 +69,7 @@ TEST_F(WriteLogTest, FirstLineCreatesTheStampedFileAndLaterLinesAppend) {
     WriteLogResult result = log.AppendWriteLog("528000000012345", "Y");
     ASSERT_EQ(result.nError, 0) << result.strMessage;
     EXPECT_TRUE(result.strMessage.empty());
+    EXPECT_EQ(result.strTimeStamp, "20110305080409");
     EXPECT_EQ(log.m_strLogFile, "20110305080409.csv");
     EXPECT_EQ(Read("20110305080409.csv"), kHeader + "528000000012345,20110305080409,Y \n");
 
@@ -76,6 +77,7 @@ TEST_F(WriteLogTest, FirstLineCreatesTheStampedFileAndLaterLinesAppend) {
     m_time = {2011, 3, 6, 0, 0, 1};
     result = log.AppendWriteLog("528000000012346", "N");
     ASSERT_EQ(result.nError, 0) << result.strMessage;
+    EXPECT_EQ(result.strTimeStamp, "20110306000001");
     EXPECT_EQ(log.m_strLogFile, "20110305080409.csv");
     EXPECT_EQ(Read("20110305080409.csv"), kHeader +
                                               "528000000012345,20110305080409,Y \n"
