@@ -32,8 +32,18 @@ constexpr std::size_t kMinSlots = 1024;
 // A foreign file named like a log may be huge; the table grows past this when it has to.
 constexpr std::size_t kMaxReserve = std::size_t{1} << 21;
 
-bool IsDigit(char c) {
+template <typename Char>
+bool IsDigit(Char c) {
     return c >= '0' && c <= '9';
+}
+
+// On Windows a directory's names are wide, and not every one has a narrow form.
+template <typename Char>
+bool IsLogName(std::basic_string_view<Char> name) {
+    constexpr std::string_view kExtension = ".csv";
+    return name.size() == kStampLength + kExtension.size() &&
+           std::equal(kExtension.begin(), kExtension.end(), name.begin() + kStampLength) &&
+           std::all_of(name.begin(), name.begin() + kStampLength, IsDigit<Char>);
 }
 
 unsigned TwoDigits(std::string_view text, std::size_t at) {
@@ -43,7 +53,7 @@ unsigned TwoDigits(std::string_view text, std::size_t at) {
 // "20yymmddhhmmss" with each field in its range, as the number yymmddhhmmss.
 std::optional<std::uint64_t> StampValue(std::string_view stamp) {
     if (stamp.size() != kStampLength || stamp[0] != '2' || stamp[1] != '0' ||
-        !std::all_of(stamp.begin(), stamp.end(), IsDigit)) {
+        !std::all_of(stamp.begin(), stamp.end(), IsDigit<char>)) {
         return std::nullopt;
     }
     const unsigned month = TwoDigits(stamp, 4);
@@ -187,10 +197,7 @@ std::string DisplayLogTime(std::string_view stamp) {
 }
 
 bool IsWriteLogName(std::string_view name) {
-    constexpr std::string_view kExtension = ".csv";
-    return name.size() == kStampLength + kExtension.size() &&
-           name.substr(kStampLength) == kExtension &&
-           std::all_of(name.begin(), name.begin() + kStampLength, IsDigit);
+    return IsLogName(name);
 }
 
 CWriteLogIndex::CWriteLogIndex() {
@@ -218,10 +225,12 @@ bool CWriteLogIndex::Load(const std::string& directory) {
     std::error_code listError;
     for (fs::directory_iterator it(dir, listError); !listError && it != fs::directory_iterator();
          it.increment(listError)) {
-        std::string name = it->path().filename().string();
-        if (!IsWriteLogName(name)) {
+        const fs::path file = it->path().filename();
+        const fs::path::string_type& native = file.native();
+        if (!IsLogName(std::basic_string_view<fs::path::value_type>(native))) {
             continue;
         }
+        std::string name(native.begin(), native.end());
         std::error_code fileError;
         // Anything else of that name (a directory, a pipe) is no log and might block a read.
         if (!it->is_regular_file(fileError)) {
