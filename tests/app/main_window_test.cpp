@@ -15,33 +15,12 @@
 namespace {
 
 using apptest::BoundPortLibrary;
+using apptest::Commands;
+using apptest::kNoPort;
+using apptest::kPortInUse;
+using apptest::PortButtons;
 using apptest::PortMap;
-
-readersim::Options SilentReader() {
-    readersim::Options options;
-    options.fault = readersim::Fault::Silent;
-    return options;
-}
-
-std::vector<std::uint16_t> Commands(const readersim::ReaderSimulator& sim) {
-    std::vector<std::uint16_t> commands;
-    for (const readersim::Request& request : sim.requests()) {
-        EXPECT_EQ(request.address, 0);
-        commands.push_back(request.command);
-    }
-    return commands;
-}
-
-// Search, Open, Close as the operator sees them.
-struct PortButtons {
-    bool search;
-    bool open;
-    bool close;
-    bool operator==(const PortButtons&) const = default;
-};
-
-constexpr PortButtons kNoPort{true, true, false};
-constexpr PortButtons kPortInUse{false, false, true};
+using apptest::SilentReader;
 
 // The handlers on a fake window, started up.
 struct Window {

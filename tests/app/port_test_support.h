@@ -1,13 +1,17 @@
-// Shared pieces of the window tests: the port map and the binding.
+// Shared pieces of the window tests: the port map, the binding, and what the reader saw.
 #ifndef PELORIN_PORT_TEST_SUPPORT_H
 #define PELORIN_PORT_TEST_SUPPORT_H
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "port_library.h"
+#include "reader_simulator.h"
 
 namespace apptest {
 
@@ -36,6 +40,34 @@ public:
 
     std::vector<std::string> m_messages;
 };
+
+// A reader that never answers.
+inline readersim::Options SilentReader() {
+    readersim::Options options;
+    options.fault = readersim::Fault::Silent;
+    return options;
+}
+
+// The commands the reader received, all at address 0.
+inline std::vector<std::uint16_t> Commands(const readersim::ReaderSimulator& sim) {
+    std::vector<std::uint16_t> commands;
+    for (const readersim::Request& request : sim.requests()) {
+        EXPECT_EQ(request.address, 0);
+        commands.push_back(request.command);
+    }
+    return commands;
+}
+
+// Search, Open, Close as the operator sees them.
+struct PortButtons {
+    bool search;
+    bool open;
+    bool close;
+    bool operator==(const PortButtons&) const = default;
+};
+
+inline constexpr PortButtons kNoPort{true, true, false};
+inline constexpr PortButtons kPortInUse{false, false, true};
 
 }  // namespace apptest
 

@@ -36,77 +36,18 @@
 namespace {
 
 using apptest::BoundPortLibrary;
+using apptest::Commands;
+using apptest::kNoPort;
+using apptest::kPortInUse;
 using apptest::ModalWatcher;
+using apptest::PortButtons;
 using apptest::PortMap;
 using std::chrono::milliseconds;
-
-readersim::Options SilentReader() {
-    readersim::Options options;
-    options.fault = readersim::Fault::Silent;
-    return options;
-}
-
-std::vector<std::uint16_t> Commands(const readersim::ReaderSimulator& sim) {
-    std::vector<std::uint16_t> commands;
-    for (const readersim::Request& request : sim.requests()) {
-        EXPECT_EQ(request.address, 0);
-        commands.push_back(request.command);
-    }
-    return commands;
-}
-
-// Search, Open, Close as the operator sees them.
-struct PortButtons {
-    bool search;
-    bool open;
-    bool close;
-    bool operator==(const PortButtons&) const = default;
-};
 
 PortButtons ButtonsOf(CPelorinWindow& dlg) {
     Ui::CPelorinDlg& ui = dlg.Controls();
     return {ui.IDC_1140_Search->isEnabled(), ui.IDC_1141_Open->isEnabled(),
             ui.IDC_1142_Close->isEnabled()};
-}
-
-constexpr PortButtons kNoPort{true, true, false};
-constexpr PortButtons kPortInUse{false, false, true};
-
-class PortControls : public ::testing::Test {
-protected:
-    readersim::ReaderSimulator reader;
-    readersim::ReaderSimulator silent{SilentReader()};
-};
-
-TEST_F(PortControls, StartUpFindsTheReaderOnCom3) {
-    PortMap ports({{2, silent.devicePath()}, {3, reader.devicePath()}});
-    BoundPortLibrary binding;
-    ModalWatcher watcher;
-    CPelorinWindow dlg;
-    dlg.show();
-
-    EXPECT_EQ(Commands(silent), std::vector<std::uint16_t>{RDR_CMD_CHECK});
-    EXPECT_EQ(Commands(reader), (std::vector<std::uint16_t>{RDR_CMD_CHECK, RDR_CMD_SIGNAL}));
-    EXPECT_EQ(reader.beepCount(), 1);
-    EXPECT_EQ(dlg.Controls().IDC_1016_Port->currentText(), "COM3");
-    EXPECT_EQ(ButtonsOf(dlg), kPortInUse);
-    EXPECT_TRUE(binding.m_messages.empty());
-    EXPECT_TRUE(watcher.Boxes().empty());
-
-    // The port stays open for the tag buttons.
-    EXPECT_EQ(dlg.Dlg().m_readerLink.Check(0), 0);
-
-    QTest::mouseClick(dlg.Controls().IDC_1142_Close, Qt::LeftButton);
-    EXPECT_EQ(ButtonsOf(dlg), kNoPort);
-    EXPECT_NE(dlg.Dlg().m_readerLink.Check(0), 0);
-
-    // Search again finds it again.
-    reader.clearRequests();
-    silent.clearRequests();
-    QTest::mouseClick(dlg.Controls().IDC_1140_Search, Qt::LeftButton);
-    EXPECT_EQ(Commands(silent), std::vector<std::uint16_t>{RDR_CMD_CHECK});
-    EXPECT_EQ(Commands(reader), (std::vector<std::uint16_t>{RDR_CMD_CHECK, RDR_CMD_SIGNAL}));
-    EXPECT_EQ(ButtonsOf(dlg), kPortInUse);
 }
 
 // The window with no reader attached, for the tests of its boxes.
@@ -583,8 +524,13 @@ TEST_F(ReaderWindow, ButtonsRunTheirHandlers) {
         [this] { return !dlg.IsTimerActive(kContWriteTimer) && !dlg.IsTimerActive(kContDesTimer); },
         60000));
 
+    EXPECT_EQ(ButtonsOf(dlg), kPortInUse);
     Click(ui().IDC_1142_Close);
     EXPECT_EQ(ButtonsOf(dlg), kNoPort);
+    Click(ui().IDC_1140_Search);
+    EXPECT_EQ(TakeCommands(), (Commands{RDR_CMD_CHECK, kSignal}));
+    EXPECT_EQ(ButtonsOf(dlg), kPortInUse);
+    Click(ui().IDC_1142_Close);
     ui().IDC_1016_Port->setCurrentIndex(3);
     Click(ui().IDC_1141_Open);
     EXPECT_EQ(ButtonsOf(dlg), kPortInUse);
