@@ -134,7 +134,7 @@ drive() {
     wait_for 30 sim_saw 0601 || fail "the program did not find the reader (no signal after check)"
 
     # Type into the group's boxes and press its Write button: the points are the centres of the
-    # controls in app/pelorin_dlg.ui.
+    # controls in app/qt/pelorin_dlg.ui.
     xdotool windowfocus --sync "$window" 2>/dev/null || true
     xdotool mousemove --window "$window" 86 195 click 1
     sleep 0.3
