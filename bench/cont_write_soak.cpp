@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "identity.h"
-#include "pelorin_dlg.h"
+#include "pelorin_window.h"
 #include "port_library.h"
 #include "reader_link.h"
 #include "reader_simulator.h"
@@ -124,9 +124,10 @@ int main(int argc, char** argv) {
     }
 
     QTemporaryDir logDir;
-    CPelorinDlg dlg;
-    dlg.show();
-    if (dlg.m_cbPort->currentIndex() != kPort) {
+    CPelorinWindow window;
+    CPelorinDlg& dlg = window.Dlg();
+    window.show();
+    if (dlg.m_cbPort.GetCurSel() != kPort) {
         std::fprintf(stderr, "the window did not find the reader on COM%d\n", kPort);
         return 2;
     }
@@ -146,7 +147,7 @@ int main(int argc, char** argv) {
     // The stack: the tag on the reader and the ones after it.
     sim.placeBlankTag();
     sim.queueBlankTags(tags - 1);
-    Ui::CPelorinDlg& ui = dlg.Controls();
+    Ui::CPelorinDlg& ui = window.Controls();
     ui.IDC_1133_FdxCountry->setText(kCountry);
     ui.IDC_1145_FdxNational->setText(QString::fromStdString(FormatNational(kFirstNational)));
     ui.IDC_1132_FdxAdd->setText("1");
@@ -177,7 +178,7 @@ int main(int argc, char** argv) {
             ui.IDC_1147_StopWrite->click();
             stopped = true;
         }
-        if (stopped && !dlg.IsTimerActive(kContWriteTimer)) {
+        if (stopped && !window.IsTimerActive(kContWriteTimer)) {
             loop.quit();
         }
     });

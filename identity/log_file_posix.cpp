@@ -28,14 +28,21 @@ int WriteAll(int fd, std::string_view data, std::size_t& written) {
     return 0;
 }
 
-// A new file survives a power cut only once its directory entry is on disk too.
+// File systems that cannot sync a directory say so with these (some network, FUSE and virtual
+// ones); the line is in the file all the same. Any other answer may mean that write-back failed.
+bool SyncNotSupported(int error) {
+    return error == EINVAL || error == EROFS || error == ENOTSUP;
+}
+
+// A new file survives a power cut only once its directory entry is on disk too, where the file
+// system can promise that at all.
 int SyncDirectory(const std::string& directory) {
     const int fd =
         open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return errno;
     }
-    const int error = fsync(fd) == 0 ? 0 : errno;
+    const int error = fsync(fd) == 0 || SyncNotSupported(errno) ? 0 : errno;
     close(fd);
     return error;
 }

@@ -32,6 +32,10 @@ std::string FailureMessage(const std::string& path, const LogFileResult& result)
 
 }  // namespace
 
+std::string_view WriteLogHeader() {
+    return {reinterpret_cast<const char*>(kHeaderBytes.data()), kHeaderBytes.size()};
+}
+
 std::string LogTimeStamp(const LogTime& time) {
     std::string stamp = "20";
     // The remainder of a year before 0 would be negative.
@@ -59,11 +63,9 @@ WriteLogResult CWriteLog::AppendWriteLog(std::string_view identity, std::string_
 
     const std::string path =
         m_strDirectory.empty() ? m_strLogFile : m_strDirectory + "/" + m_strLogFile;
-    const std::string_view header(reinterpret_cast<const char*>(kHeaderBytes.data()),
-                                  kHeaderBytes.size());
-    const LogFileResult result = AppendToLogFile(m_strDirectory, path, header, line);
+    const LogFileResult result = AppendToLogFile(m_strDirectory, path, WriteLogHeader(), line);
     if (result.nError != 0) {
-        return {result.nError, FailureMessage(path, result)};
+        return {result.nError, FailureMessage(path, result), stamp};
     }
-    return {0, {}};
+    return {0, {}, stamp};
 }

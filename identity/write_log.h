@@ -16,6 +16,9 @@ struct LogTime {
     int nSecond;
 };
 
+// "卡号,时间,加密 \n" in GBK: the first line of every log file.
+std::string_view WriteLogHeader();
+
 // The process's local time now.
 LogTime LocalLogTime();
 
@@ -27,6 +30,8 @@ struct WriteLogResult {
     int nError;
     // For the operator (UTF-8): the file and the cause. Empty on success.
     std::string strMessage;
+    // The line's time stamp, "20yymmddhhmmss".
+    std::string strTimeStamp;
 };
 
 class CWriteLog {

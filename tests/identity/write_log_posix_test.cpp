@@ -3,6 +3,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,19 @@
 
 #include "write_log.h"
 #include "write_log_test_support.h"
+
+// While non-zero, fsync() of a directory fails with this errno instead of syncing: a file system
+// that cannot sync directories, or one whose write-back failed.
+int g_directorySyncError = 0;
+
+extern "C" int fsync(int fd) {
+    struct stat status {};
+    if (g_directorySyncError != 0 && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        errno = g_directorySyncError;
+        return -1;
+    }
+    return static_cast<int>(syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -90,6 +104,37 @@ TEST_F(WriteLogTest, LineCutShortIsTakenBackOut) {
 
     ExpectFailure(result, std::strerror(EFBIG));
     EXPECT_EQ(Read("20110305080409.csv"), before);
+}
+
+// Only the first line of a file syncs the directory; how the file system answers decides whether
+// the line may be lost.
+TEST_F(WriteLogTest, DirectorySyncFailsOnlyWhenTheLineMayBeLost) {
+    struct Case {
+        int error;
+        bool lineMayBeLost;
+    };
+    const Case cases[] = {
+        {EINVAL, false}, {EROFS, false}, {ENOTSUP, false}, {EIO, true}, {ENOSPC, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::strerror(c.error));
+        fs::remove(m_dir / "20110305080409.csv");
+        CWriteLog log = Log();
+        g_directorySyncError = c.error;
+        const WriteLogResult first = log.AppendWriteLog("528000000012345", "Y");
+        const WriteLogResult second = log.AppendWriteLog("528000000012346", "Y");
+        g_directorySyncError = 0;
+
+        if (c.lineMayBeLost) {
+            ExpectFailure(first, std::strerror(c.error));
+        } else {
+            EXPECT_EQ(first.nError, 0) << first.strMessage;
+        }
+        EXPECT_EQ(second.nError, 0) << "no directory sync after the first line";
+        EXPECT_EQ(Read("20110305080409.csv"), kHeader +
+                                                  "528000000012345,20110305080409,Y \n"
+                                                  "528000000012346,20110305080409,Y \n");
+    }
 }
 
 }  // namespace
