@@ -94,10 +94,11 @@ protected:
         ports =
             std::make_unique<apptest::PortMap>(std::map<int, std::string>{{3, sim.devicePath()}});
         binding = std::make_unique<apptest::BoundPortLibrary>();
+        BeforeStartUp();
         dlg = std::make_unique<CPelorinDlg>(window);
         window.m_pDlg = dlg.get();
-        dlg->OnInitDialog();
         dlg->m_writeLog = CWriteLog(logDir.Path().string(), [] { return kLogTime; });
+        dlg->OnInitDialog();
         ASSERT_EQ(window.ListText(), "COM3");
         beepsAtStart = sim.beepCount();
         sim.clearRequests();
@@ -109,6 +110,9 @@ protected:
         ports.reset();
         ResetProgramState();
     }
+
+    // Runs before the window starts, which reads the write logs of logDir.
+    virtual void BeforeStartUp() {}
 
     std::string& Text(int nID) { return window.m_texts[nID]; }
     void Check(int nID, bool bChecked) { window.m_checked[nID] = bChecked; }
