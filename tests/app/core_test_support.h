@@ -97,7 +97,7 @@ protected:
         BeforeStartUp();
         dlg = std::make_unique<CPelorinDlg>(window);
         window.m_pDlg = dlg.get();
-        dlg->m_writeLog = CWriteLog(logDir.Path().string(), [] { return kLogTime; });
+        dlg->m_writeLog = CWriteLog(LogDirectory().string(), [] { return kLogTime; });
         dlg->OnInitDialog();
         ASSERT_EQ(window.ListText(), "COM3");
         beepsAtStart = sim.beepCount();
@@ -111,8 +111,9 @@ protected:
         ResetProgramState();
     }
 
-    // Runs before the window starts, which reads the write logs of logDir.
+    // Runs before the window starts, which reads the write logs of LogDirectory().
     virtual void BeforeStartUp() {}
+    virtual std::filesystem::path LogDirectory() const { return logDir.Path(); }
 
     std::string& Text(int nID) { return window.m_texts[nID]; }
     void Check(int nID, bool bChecked) { window.m_checked[nID] = bChecked; }

@@ -359,6 +359,8 @@ TEST_F(TagOperations, IncrementZeroWritesTheSameIdentityToTheNextTag) {
     sim.placeBlankTag();
     dlg->OnFdxWrite();
 
+    // The second write asks, since the log holds the identity, and goes on with Yes.
+    EXPECT_EQ(window.m_questions.size(), 1u);
     const auto written = sim.writtenTags();
     ASSERT_EQ(written.size(), 2u);
     EXPECT_EQ(RecordOf(written[0]), RecordOf(written[1]));
