@@ -101,11 +101,11 @@ void CPelorinDlg::OnWriteRecord() {
         text += FormatText("本次写卡记录：%1，%2 行\n",
                            {m_writeLog.m_strLogFile, std::to_string(m_nLogLines)});
     }
-    text += FormatText("查重：%1 个卡号，来自启动时读取的 %2 个记录文件，跳过 %3 行",
+    text += FormatText("查重：%1 个卡号，来自启动时读取的 %2 个记录文件；跳过格式不对的 %3 行",
                        {std::to_string(counts.nIdentities), std::to_string(counts.nFilesRead),
                         std::to_string(counts.nLinesSkipped)});
     if (counts.nFilesSkipped != 0) {
-        text += FormatText("、%1 个没有表头的文件", {std::to_string(counts.nFilesSkipped)});
+        text += FormatText("、没有表头的 %1 个文件", {std::to_string(counts.nFilesSkipped)});
     }
     text += "\n";
     if (m_bIndexIncomplete) {

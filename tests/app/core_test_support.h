@@ -30,6 +30,22 @@ namespace tagtest {
 
 using std::chrono::milliseconds;
 
+inline constexpr std::uint16_t kRead = RDR_CMD_READ_TAG;
+inline constexpr std::uint16_t kWrite = RDR_CMD_WRITE_TAG;
+inline constexpr std::uint16_t kSignal = RDR_CMD_SIGNAL;
+// The commands on the line, in order.
+using CommandList = std::vector<std::uint16_t>;
+
+// Long enough for any run of the continuous modes.
+inline constexpr milliseconds kRunTimeout(60000);
+
+// A simulator that lays the next tag on 100 ms after a write.
+inline readersim::Options QuickSwap() {
+    readersim::Options options;
+    options.tagSwapDelay = milliseconds(100);
+    return options;
+}
+
 // Every logged write of a test happens at this moment.
 inline constexpr LogTime kLogTime{2011, 3, 5, 8, 4, 9};
 inline constexpr char kLogFileName[] = "20110305080409.csv";

@@ -14,11 +14,6 @@ namespace {
 using namespace tagtest;
 using std::chrono::milliseconds;
 
-constexpr std::uint16_t kRead = RDR_CMD_READ_TAG;
-constexpr std::uint16_t kWrite = RDR_CMD_WRITE_TAG;
-constexpr std::uint16_t kSignal = RDR_CMD_SIGNAL;
-using CommandList = std::vector<std::uint16_t>;
-
 // 528 000000012345, an animal tag, exactly as the plain write puts it on a tag.
 constexpr readersim::TagMemory kAnimalTag = {0x00, 0x00, 0x00, 0x30, 0x39, 0x02, 0x10, 0x00,
                                              0x80, 0,    0,    0,    0,    0,    0};

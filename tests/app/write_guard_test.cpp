@@ -14,13 +14,7 @@ namespace {
 using namespace tagtest;
 using std::chrono::milliseconds;
 
-constexpr std::uint16_t kRead = RDR_CMD_READ_TAG;
-constexpr std::uint16_t kWrite = RDR_CMD_WRITE_TAG;
-constexpr std::uint16_t kSignal = RDR_CMD_SIGNAL;
-using CommandList = std::vector<std::uint16_t>;
 using Lines = std::vector<std::string>;
-
-constexpr milliseconds kRunTimeout(60000);
 
 constexpr char kEarlierLog[] = "20100101120000.csv";
 constexpr char kVerifySetting[] = "Settings/VerifyAfterWrite";
@@ -79,6 +73,15 @@ protected:
     }
 };
 
+// An earlier run logged 528 000000012345.
+class LoggedBefore : public WriteGuard {
+protected:
+    void BeforeStartUp() override {
+        earlierFiles = {{kEarlierLog, Log({"528000000012345,20100101120000,N"})}};
+        WriteGuard::BeforeStartUp();
+    }
+};
+
 // Write and FDX-B Write of an identity an earlier run logged.
 struct AskCase {
     const char* name;
@@ -88,13 +91,7 @@ struct AskCase {
     CommandList commands;
 };
 
-class EarlierRun : public WriteGuard, public ::testing::WithParamInterface<AskCase> {
-protected:
-    void BeforeStartUp() override {
-        earlierFiles = {{kEarlierLog, Log({"528000000012345,20100101120000,N"})}};
-        WriteGuard::BeforeStartUp();
-    }
-};
+class EarlierRun : public LoggedBefore, public ::testing::WithParamInterface<AskCase> {};
 
 TEST_P(EarlierRun, IsAskedAbout) {
     const AskCase& c = GetParam();
@@ -160,12 +157,6 @@ class ContinuousDuplicate : public WriteGuard {
 protected:
     ContinuousDuplicate() : WriteGuard(QuickSwap()) {}
 
-    static readersim::Options QuickSwap() {
-        readersim::Options options;
-        options.tagSwapDelay = milliseconds(100);
-        return options;
-    }
-
     void BeforeStartUp() override {
         earlierFiles = {{kEarlierLog, Log({"528000000012346,20100101120000,Y"})}};
         WriteGuard::BeforeStartUp();
@@ -208,13 +199,8 @@ struct HeldCase {
     bool bFdx;
 };
 
-class QuestionInsideContWrite : public WriteGuard, public ::testing::WithParamInterface<HeldCase> {
-protected:
-    void BeforeStartUp() override {
-        earlierFiles = {{kEarlierLog, Log({"528000000012345,20100101120000,N"})}};
-        WriteGuard::BeforeStartUp();
-    }
-};
+class QuestionInsideContWrite : public LoggedBefore,
+                                public ::testing::WithParamInterface<HeldCase> {};
 
 TEST_P(QuestionInsideContWrite, NoStepRunsWhileAsking) {
     const HeldCase& c = GetParam();
