@@ -151,8 +151,9 @@ private:
 
     void SearchPorts();
     void EnablePortButtons(bool bPortInUse);
-    // Appends a write-log line, which joins the index; on failure refreshes the boxes, shows the
-    // file and the cause and returns false, which ends the calling operation at its log line.
+    // Appends a write-log line; the identity joins the index even when the line failed. On
+    // failure refreshes the boxes, shows the file and the cause and returns false, which ends the
+    // calling operation at its log line.
     bool AppendWriteLog(std::string_view strIdentity, std::string_view strFlag);
     // The box text for an identity the index holds, or empty when it holds none.
     std::string DuplicateText(std::string_view strIdentity, std::string_view format) const;
@@ -170,7 +171,7 @@ private:
     bool m_bHoldSteps = false;
     // Something in the log directory could not be read at start-up; the index says what.
     bool m_bIndexIncomplete = false;
-    // Lines logged this run that the index could not take.
+    // Identities written this run that the index could not take.
     std::size_t m_nUnindexedLines = 0;
 };
 

@@ -34,11 +34,12 @@ void ClosingSignal(CReaderLink& link) {
 
 bool CPelorinDlg::AppendWriteLog(std::string_view strIdentity, std::string_view strFlag) {
     const WriteLogResult result = m_writeLog.AppendWriteLog(strIdentity, strFlag);
+    // The tag holds the identity whether or not its line reached the file.
+    if (!m_writeLogIndex.Add(strIdentity, m_writeLog.m_strLogFile, result.strTimeStamp)) {
+        ++m_nUnindexedLines;
+    }
     if (result.nError == 0) {
         ++m_nLogLines;
-        if (!m_writeLogIndex.Add(strIdentity, m_writeLog.m_strLogFile, result.strTimeStamp)) {
-            ++m_nUnindexedLines;
-        }
         return true;
     }
     // The boxes must show the advanced number, or the next store would take the old one back and
@@ -74,6 +75,7 @@ void CPelorinDlg::OnWrite() {
         UpdateData(true);
         const std::string strNational = GbkFromUtf8(m_strNational);
         write = PlainWrite(GbkFromUtf8(m_strCountry), strNational, bAnimal);
+        // No writes nothing and leaves the boxes as typed, for the operator to correct.
         if (!ConfirmNewIdentity(write.strIdentity)) {
             return;
         }
@@ -148,6 +150,7 @@ CPelorinDlg::FdxWriteResult CPelorinDlg::WriteFdxIdentity(bool bAnimal, bool bCo
                 return {FdxWriteOutcome::kDuplicate, std::move(strStop)};
             }
         } else if (!ConfirmNewIdentity(write.strIdentity)) {
+            // Before anything changes: the boxes stay as typed, for the operator to correct.
             return {FdxWriteOutcome::kDuplicate, {}};
         }
         m_strCountry.clear();

@@ -116,7 +116,7 @@ void CPelorinDlg::OnWriteRecord() {
         text += "（" + m_writeLogIndex.ReadError() + "）\n";
     }
     if (m_nUnindexedLines != 0) {
-        text += FormatText("本次有 %1 行未能加入查重\n", {std::to_string(m_nUnindexedLines)});
+        text += FormatText("本次有 %1 个卡号未能加入查重\n", {std::to_string(m_nUnindexedLines)});
     }
     text += m_bVerifyWrite ? "写后校验：开" : "写后校验：关";
     m_window.ShowMessage(text);

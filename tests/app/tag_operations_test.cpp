@@ -561,6 +561,8 @@ TEST_P(LogFailure, EndsTheOperationAtTheLogLine) {
     const std::string& text = Messages()[0];
     EXPECT_NE(text.find(kLogFileName), std::string::npos) << text;
     EXPECT_NE(text.find(std::strerror(EISDIR)), std::string::npos) << text;
+    // The tag holds the identity, so it is guarded all the same.
+    EXPECT_TRUE(dlg->m_writeLogIndex.Find("528000000012345").has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(
