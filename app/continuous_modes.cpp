@@ -72,12 +72,20 @@ bool CPelorinDlg::ContWriteStep() {
         ++n;
     } while (n < kPollRounds);
 
-    const FdxWriteOutcome outcome = WriteFdxIdentity(bAnimal);
-    if (outcome == FdxWriteOutcome::kLogFailed) {
-        return false;
-    }
-    if (outcome == FdxWriteOutcome::kWritten) {
-        std::this_thread::sleep_for(kWrittenPause);
+    const FdxWriteResult result = WriteFdxIdentity(bAnimal, true);
+    switch (result.outcome) {
+        case FdxWriteOutcome::kLogFailed:
+            return false;
+        case FdxWriteOutcome::kDuplicate:
+            // Ends like the same-tag refusal: mode off first, then the box, no refresh.
+            OnStopWrite();
+            m_window.ShowMessage(result.strStopMessage);
+            return true;
+        case FdxWriteOutcome::kWritten:
+            std::this_thread::sleep_for(kWrittenPause);
+            break;
+        case FdxWriteOutcome::kWriteFailed:
+            break;
     }
     UpdateData(false);
     return true;

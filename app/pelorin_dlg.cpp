@@ -43,6 +43,12 @@ bool CPelorinDlg::UpdateData(bool bSaveAndValidate) {
 }
 
 bool CPelorinDlg::OnInitDialog() {
+    m_window.AppendMenuItem(0, {});
+    m_window.AppendMenuItem(IDM_VERIFY_WRITE, kVerifyWriteMenuText);
+    m_window.AppendMenuItem(IDM_WRITE_RECORD, kWriteRecordMenuText);
+    m_bVerifyWrite = m_window.GetProfileInt(kSettingsSection, kVerifyWriteEntry, 0) != 0;
+    m_window.CheckMenuItem(IDM_VERIFY_WRITE, m_bVerifyWrite);
+
     m_cbPort.AddString("Select");
     m_cbPort.SetCurSel(0);
     for (int port = 1; port <= kLastListedPort; ++port) {
@@ -51,6 +57,8 @@ bool CPelorinDlg::OnInitDialog() {
 
     m_nAdd = 1;
     m_writeLog.m_strLogFile = "0.csv";
+    // What cannot be read stays out of the guard, and the write record says so.
+    m_bIndexIncomplete = !m_writeLogIndex.Load(m_writeLog.Directory());
     m_window.CheckButton(IDC_10D, true);
     m_window.CheckButton(IDC_10H, false);
 
@@ -66,11 +74,19 @@ bool CPelorinDlg::OnInitDialog() {
 }
 
 bool CPelorinDlg::OnSysCommand(unsigned nID) {
-    if ((nID & 0xFFF0) != IDM_ABOUTBOX) {
-        return false;
+    switch (nID & 0xFFF0) {
+        case IDM_ABOUTBOX:
+            m_window.ShowAboutBox();
+            return true;
+        case IDM_VERIFY_WRITE:
+            OnVerifyWrite();
+            return true;
+        case IDM_WRITE_RECORD:
+            OnWriteRecord();
+            return true;
+        default:
+            return false;
     }
-    m_window.ShowAboutBox();
-    return true;
 }
 
 void CPelorinDlg::EnablePortButtons(bool bPortInUse) {

@@ -3,14 +3,17 @@
 #ifndef PELORIN_PELORIN_DLG_H
 #define PELORIN_PELORIN_DLG_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "identity.h"
 #include "reader_link.h"
 #include "resource.h"
 #include "window_services.h"
 #include "write_log.h"
+#include "write_log_index.h"
 
 class CDataExchange;
 
@@ -23,6 +26,18 @@ extern std::uint8_t g_bContDes;
 inline constexpr char kAlreadyWrittenMessage[] = "此卡刚刚已写入过，请换一张卡！";
 // The refusal of DES when the tag on the reader is the one just scrambled.
 inline constexpr char kAlreadyScrambledMessage[] = "此卡已加密，请换一张卡！";
+
+// An identity that a write log already holds: %1 the identity, %2 when ("yyyy-mm-dd hh:mm:ss"),
+// %3 the log's file name. Write and FDX-B Write ask; continuous writing stops.
+inline constexpr char kDuplicateQuestion[] = "卡号 %1 已于 %2 写入过（%3），仍要写入吗？";
+inline constexpr char kDuplicateStopMessage[] = "卡号 %1 已于 %2 写入过（%3），连续写卡已停止！";
+
+// The window-menu items of the write guard.
+inline constexpr char kVerifyWriteMenuText[] = "写后校验(&V)";
+inline constexpr char kWriteRecordMenuText[] = "写卡记录(&R)...";
+// Where verify-after-write is kept between runs.
+inline constexpr char kSettingsSection[] = "Settings";
+inline constexpr char kVerifyWriteEntry[] = "VerifyAfterWrite";
 
 inline constexpr int kContWriteTimer = 1;
 inline constexpr int kContDesTimer = 2;
@@ -57,7 +72,8 @@ public:
     // a prompt. Refresh (false): members into boxes. False when a store failed.
     bool UpdateData(bool bSaveAndValidate = true);
 
-    // The About item of the window menu; false for a command the window handles itself.
+    // The window-menu items of the dialog (About, verify-after-write, write record); false for a
+    // command the window handles itself.
     bool OnSysCommand(unsigned nID);
 
     CComboBox m_cbPort;
@@ -69,9 +85,15 @@ public:
     std::string m_strFdxNational;
     std::string m_strKey;
     CReaderLink m_readerLink;
-    // The write log with its file name m_strLogFile; tests replace it to choose the directory and
-    // the clock.
+    // The write log with its file name m_strLogFile; tests replace it before start-up to choose
+    // the directory and the clock.
     CWriteLog m_writeLog;
+    // Every identity of the write logs in the log directory, and each line logged since.
+    CWriteLogIndex m_writeLogIndex;
+    // Lines this run added to m_writeLog.
+    std::size_t m_nLogLines = 0;
+    // Every tag write is read back and must hold the record written.
+    bool m_bVerifyWrite = false;
 
     // Port controls.
     void OnSearch();
@@ -89,6 +111,10 @@ public:
     void OnStopWrite();
     void OnStopDes();
 
+    // Window-menu items of the write guard.
+    void OnVerifyWrite();
+    void OnWriteRecord();
+
     // Continuous modes.
     void OnContWrite();
     void OnContDes();
@@ -100,7 +126,13 @@ protected:
     void DoDataExchange(CDataExchange& dx);
 
 private:
-    enum class FdxWriteOutcome { kWriteFailed, kWritten, kLogFailed };
+    // kDuplicate: an identity logged before was not written, because the operator said no or
+    // because a continuous step met it.
+    enum class FdxWriteOutcome { kWriteFailed, kWritten, kLogFailed, kDuplicate };
+    struct FdxWriteResult {
+        FdxWriteOutcome outcome;
+        std::string strStopMessage;  // kDuplicate of a continuous step: what the stopped mode shows
+    };
 
     // Keeps the continuous steps from running while a write is between its store and the end of
     // its write: a step inside the store's prompt would write the tag that the write then writes
@@ -119,16 +151,28 @@ private:
 
     void SearchPorts();
     void EnablePortButtons(bool bPortInUse);
-    // Appends a write-log line; on failure refreshes the boxes, shows the file and the cause and
-    // returns false, which ends the calling operation at its log line.
+    // Appends a write-log line; the identity joins the index even when the line failed. On
+    // failure refreshes the boxes, shows the file and the cause and returns false, which ends the
+    // calling operation at its log line.
     bool AppendWriteLog(std::string_view strIdentity, std::string_view strFlag);
-    // The scrambled write that FDX-B Write and every continuous-write step share: store, write the
-    // entered identity scrambled, and after a good write remember it, advance the national number,
-    // signal once and log it.
-    FdxWriteOutcome WriteFdxIdentity(bool bAnimal);
+    // The box text for an identity the index holds, or empty when it holds none.
+    std::string DuplicateText(std::string_view strIdentity, std::string_view format) const;
+    // False when the identity was logged before and the operator chose not to write it again.
+    bool ConfirmNewIdentity(std::string_view strIdentity);
+    // WriteTag, and with verify-after-write one ReadTag that must find the record on the tag;
+    // non-zero for a failed write.
+    int WriteTag(const TagRecord& record);
+    // The scrambled write that FDX-B Write (bContinuous false) and every continuous-write step
+    // share: store, check the entered identity against the logs, write it scrambled, and after a
+    // good write remember it, advance the national number, signal once and log it.
+    FdxWriteResult WriteFdxIdentity(bool bAnimal, bool bContinuous);
 
     CWindowServices& m_window;
     bool m_bHoldSteps = false;
+    // Something in the log directory could not be read at start-up; the index says what.
+    bool m_bIndexIncomplete = false;
+    // Identities written this run that the index could not take.
+    std::size_t m_nUnindexedLines = 0;
 };
 
 #endif

@@ -7,8 +7,10 @@ inline constexpr int IDS_ABOUTBOX = 101;
 inline constexpr int IDD_PELORIN_DIALOG = 102;
 inline constexpr int IDR_MAINFRAME = 128;
 
-// Window-menu command of the About item; the low four bits are the window system's.
+// Window-menu commands; the low four bits are the window system's.
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
+inline constexpr unsigned IDM_VERIFY_WRITE = 0x0020;
+inline constexpr unsigned IDM_WRITE_RECORD = 0x0030;
 
 inline constexpr int IDC_PORT = 1016;
 inline constexpr int IDC_ANIMAL = 1095;

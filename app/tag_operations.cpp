@@ -1,6 +1,7 @@
 // The single-shot operations behind the buttons of the two identity groups.
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "gbk_text.h"
 #include "identity.h"
@@ -33,7 +34,12 @@ void ClosingSignal(CReaderLink& link) {
 
 bool CPelorinDlg::AppendWriteLog(std::string_view strIdentity, std::string_view strFlag) {
     const WriteLogResult result = m_writeLog.AppendWriteLog(strIdentity, strFlag);
+    // The tag holds the identity whether or not its line reached the file.
+    if (!m_writeLogIndex.Add(strIdentity, m_writeLog.m_strLogFile, result.strTimeStamp)) {
+        ++m_nUnindexedLines;
+    }
     if (result.nError == 0) {
+        ++m_nLogLines;
         return true;
     }
     // The boxes must show the advanced number, or the next store would take the old one back and
@@ -69,7 +75,11 @@ void CPelorinDlg::OnWrite() {
         UpdateData(true);
         const std::string strNational = GbkFromUtf8(m_strNational);
         write = PlainWrite(GbkFromUtf8(m_strCountry), strNational, bAnimal);
-        nResult = m_readerLink.WriteTag(kReaderAddress, write.record);
+        // No writes nothing and leaves the boxes as typed, for the operator to correct.
+        if (!ConfirmNewIdentity(write.strIdentity)) {
+            return;
+        }
+        nResult = WriteTag(write.record);
         if (nResult == 0) {
             m_strNational = AdvanceNational(strNational, m_nAdd);
         }
@@ -113,8 +123,9 @@ void CPelorinDlg::OnFdxWrite() {
         return;
     }
 
-    switch (WriteFdxIdentity(bAnimal)) {
+    switch (WriteFdxIdentity(bAnimal, false).outcome) {
         case FdxWriteOutcome::kLogFailed:
+        case FdxWriteOutcome::kDuplicate:
             return;
         case FdxWriteOutcome::kWriteFailed:
             FailureSignal(m_readerLink);
@@ -126,25 +137,35 @@ void CPelorinDlg::OnFdxWrite() {
     UpdateData(false);
 }
 
-CPelorinDlg::FdxWriteOutcome CPelorinDlg::WriteFdxIdentity(bool bAnimal) {
+CPelorinDlg::FdxWriteResult CPelorinDlg::WriteFdxIdentity(bool bAnimal, bool bContinuous) {
     WriteIdentity write{};
     {
         const CStepHold hold(m_bHoldSteps);
         UpdateData(true);
         const std::string strNational = GbkFromUtf8(m_strFdxNational);
         write = ScrambledWrite(GbkFromUtf8(m_strFdxCountry), strNational, bAnimal);
+        if (bContinuous) {
+            std::string strStop = DuplicateText(write.strIdentity, kDuplicateStopMessage);
+            if (!strStop.empty()) {
+                return {FdxWriteOutcome::kDuplicate, std::move(strStop)};
+            }
+        } else if (!ConfirmNewIdentity(write.strIdentity)) {
+            // Before anything changes: the boxes stay as typed, for the operator to correct.
+            return {FdxWriteOutcome::kDuplicate, {}};
+        }
         m_strCountry.clear();
         m_strNational.clear();
 
-        if (m_readerLink.WriteTag(kReaderAddress, write.record) != 0) {
-            return FdxWriteOutcome::kWriteFailed;
+        if (WriteTag(write.record) != 0) {
+            return {FdxWriteOutcome::kWriteFailed, {}};
         }
         RememberRecord(write.record, g_abLastWritten);
         m_strFdxNational = AdvanceNational(strNational, m_nFdxAdd);
     }
     m_readerLink.Signal(kReaderAddress);
-    return AppendWriteLog(write.strIdentity, "Y") ? FdxWriteOutcome::kWritten
-                                                  : FdxWriteOutcome::kLogFailed;
+    return {AppendWriteLog(write.strIdentity, "Y") ? FdxWriteOutcome::kWritten
+                                                   : FdxWriteOutcome::kLogFailed,
+            {}};
 }
 
 void CPelorinDlg::OnDes() {
@@ -158,7 +179,7 @@ void CPelorinDlg::OnDes() {
         return;
     }
     const TagRecord record = ScrambleInPlace(abBuffer);
-    if (m_readerLink.WriteTag(kReaderAddress, record) != 0) {
+    if (WriteTag(record) != 0) {
         return;
     }
     m_readerLink.Signal(kReaderAddress);

@@ -36,8 +36,21 @@ public:
     // A modal message box with an OK button only and the application's name as caption; returns
     // when the operator closed it. Its loop still delivers timer messages.
     virtual void ShowMessage(std::string_view text) = 0;
+    // The same box with Yes and No instead of OK; true when the operator chose Yes.
+    virtual bool AskYesNo(std::string_view text) = 0;
     // The About box, modal.
     virtual void ShowAboutBox() = 0;
+
+    // The window menu: an item appended at its end (nID 0: a separator), and an item's check mark.
+    // Choosing an item goes to CPelorinDlg::OnSysCommand.
+    virtual void AppendMenuItem(unsigned nID, std::string_view text) = 0;
+    virtual void CheckMenuItem(unsigned nID, bool bChecked) = 0;
+
+    // Integer settings kept between runs for the user, by section and entry; false when a value
+    // could not be stored.
+    virtual int GetProfileInt(std::string_view section, std::string_view entry,
+                              int nDefault) const = 0;
+    virtual bool WriteProfileInt(std::string_view section, std::string_view entry, int nValue) = 0;
 };
 
 #endif

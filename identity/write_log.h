@@ -49,6 +49,9 @@ public:
     // message says that it may end in a partial line.
     [[nodiscard]] WriteLogResult AppendWriteLog(std::string_view identity, std::string_view flag);
 
+    // Where the files go; empty for the current directory.
+    const std::string& Directory() const { return m_strDirectory; }
+
     // "0.csv" until the first line of the run names the file after its moment.
     std::string m_strLogFile;
 

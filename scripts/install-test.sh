@@ -122,8 +122,10 @@ drive() {
     sim_pid=$!
     wait_for 20 test -e "$run/reader" || fail "the simulator did not come up"
 
-    # The program through its /usr/bin link, from an empty working directory, COM3 the only port.
-    (cd "$run/cwd" && CORVANEL_COM3=$run/reader exec "$usr/bin/pelorin") >"$run/pelorin.log" 2>&1 &
+    # The program through its /usr/bin link, from an empty working directory, COM3 the only port,
+    # with settings of its own (verify after write off, as at first).
+    (cd "$run/cwd" && XDG_CONFIG_HOME=$run/config CORVANEL_COM3=$run/reader \
+        exec "$usr/bin/pelorin") >"$run/pelorin.log" 2>&1 &
     app_pid=$!
 
     local window

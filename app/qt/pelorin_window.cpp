@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTimerEvent>
 #include <algorithm>
 #include <utility>
@@ -54,6 +55,14 @@ constexpr int kEditFontItems[] = {IDC_COUNTRY,      IDC_NATIONAL, IDC_ADD, IDC_F
 
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString SettingsKey(std::string_view section, std::string_view entry) {
+    return FromUtf8(section) + QLatin1Char('/') + FromUtf8(entry);
+}
+
+QSettings UserSettings() {
+    return QSettings(QString::fromUtf8(kAppName), QString::fromUtf8(kAppName));
 }
 
 }  // namespace
@@ -258,6 +267,41 @@ bool CPelorinWindow::IsTimerActive(int nIDEvent) const {
 
 void CPelorinWindow::ShowMessage(std::string_view text) {
     ::ShowMessage(this, FromUtf8(text), QMessageBox::Warning);
+}
+
+bool CPelorinWindow::AskYesNo(std::string_view text) {
+    return ::AskYesNo(this, FromUtf8(text));
+}
+
+void CPelorinWindow::AppendMenuItem(unsigned nID, std::string_view text) {
+    if (nID == 0) {
+        m_pSystemMenu->addSeparator();
+        return;
+    }
+    m_pSystemMenu->addAction(FromUtf8(text))->setData(nID);
+}
+
+void CPelorinWindow::CheckMenuItem(unsigned nID, bool bChecked) {
+    for (QAction* action : m_pSystemMenu->actions()) {
+        if (!action->isSeparator() && action->data().toUInt() == nID) {
+            action->setCheckable(true);
+            action->setChecked(bChecked);
+        }
+    }
+}
+
+int CPelorinWindow::GetProfileInt(std::string_view section, std::string_view entry,
+                                  int nDefault) const {
+    bool bOk = false;
+    const int nValue = UserSettings().value(SettingsKey(section, entry)).toInt(&bOk);
+    return bOk ? nValue : nDefault;
+}
+
+bool CPelorinWindow::WriteProfileInt(std::string_view section, std::string_view entry, int nValue) {
+    QSettings settings = UserSettings();
+    settings.setValue(SettingsKey(section, entry), nValue);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 void CPelorinWindow::ShowAboutBox() {

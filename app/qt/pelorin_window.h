@@ -1,5 +1,6 @@
 // The main window in Qt: the dialog built from pelorin_dlg.ui, wired to the handlers of
-// CPelorinDlg, and the window services those handlers call.
+// CPelorinDlg, and the window services those handlers call. Settings live in the user's
+// QSettings of organisation and application "Pelorin" (~/.config/Pelorin/Pelorin.conf).
 #ifndef PELORIN_PELORIN_WINDOW_H
 #define PELORIN_PELORIN_WINDOW_H
 
@@ -60,7 +61,13 @@ public:
     void SetTimer(int nIDEvent, int nElapseMs) override;
     void KillTimer(int nIDEvent) override;
     void ShowMessage(std::string_view text) override;
+    bool AskYesNo(std::string_view text) override;
     void ShowAboutBox() override;
+    void AppendMenuItem(unsigned nID, std::string_view text) override;
+    void CheckMenuItem(unsigned nID, bool bChecked) override;
+    int GetProfileInt(std::string_view section, std::string_view entry,
+                      int nDefault) const override;
+    bool WriteProfileInt(std::string_view section, std::string_view entry, int nValue) override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -17,19 +17,6 @@ using namespace tagtest;
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-constexpr std::uint16_t kRead = RDR_CMD_READ_TAG;
-constexpr std::uint16_t kWrite = RDR_CMD_WRITE_TAG;
-constexpr std::uint16_t kSignal = RDR_CMD_SIGNAL;
-using CommandList = std::vector<std::uint16_t>;
-
-constexpr milliseconds kRunTimeout(60000);
-
-readersim::Options QuickSwap() {
-    readersim::Options options;
-    options.tagSwapDelay = milliseconds(100);
-    return options;
-}
-
 class ContinuousModes : public TagWindow {
 protected:
     ContinuousModes() : TagWindow(QuickSwap()) {}

@@ -30,6 +30,22 @@ namespace tagtest {
 
 using std::chrono::milliseconds;
 
+inline constexpr std::uint16_t kRead = RDR_CMD_READ_TAG;
+inline constexpr std::uint16_t kWrite = RDR_CMD_WRITE_TAG;
+inline constexpr std::uint16_t kSignal = RDR_CMD_SIGNAL;
+// The commands on the line, in order.
+using CommandList = std::vector<std::uint16_t>;
+
+// Long enough for any run of the continuous modes.
+inline constexpr milliseconds kRunTimeout(60000);
+
+// A simulator that lays the next tag on 100 ms after a write.
+inline readersim::Options QuickSwap() {
+    readersim::Options options;
+    options.tagSwapDelay = milliseconds(100);
+    return options;
+}
+
 // Every logged write of a test happens at this moment.
 inline constexpr LogTime kLogTime{2011, 3, 5, 8, 4, 9};
 inline constexpr char kLogFileName[] = "20110305080409.csv";
@@ -94,10 +110,11 @@ protected:
         ports =
             std::make_unique<apptest::PortMap>(std::map<int, std::string>{{3, sim.devicePath()}});
         binding = std::make_unique<apptest::BoundPortLibrary>();
+        BeforeStartUp();
         dlg = std::make_unique<CPelorinDlg>(window);
         window.m_pDlg = dlg.get();
+        dlg->m_writeLog = CWriteLog(LogDirectory().string(), [] { return kLogTime; });
         dlg->OnInitDialog();
-        dlg->m_writeLog = CWriteLog(logDir.Path().string(), [] { return kLogTime; });
         ASSERT_EQ(window.ListText(), "COM3");
         beepsAtStart = sim.beepCount();
         sim.clearRequests();
@@ -109,6 +126,10 @@ protected:
         ports.reset();
         ResetProgramState();
     }
+
+    // Runs before the window starts, which reads the write logs of LogDirectory().
+    virtual void BeforeStartUp() {}
+    virtual std::filesystem::path LogDirectory() const { return logDir.Path(); }
 
     std::string& Text(int nID) { return window.m_texts[nID]; }
     void Check(int nID, bool bChecked) { window.m_checked[nID] = bChecked; }

@@ -1,5 +1,6 @@
-// A window without a toolkit for the handlers: boxes, check boxes, enabled states, the port list
-// and the timers are plain values, and every message box is recorded.
+// A window without a toolkit for the handlers: boxes, check boxes, enabled states, the port list,
+// the timers, the window menu and the settings are plain values, and every message box and
+// question is recorded.
 #ifndef PELORIN_FAKE_WINDOW_H
 #define PELORIN_FAKE_WINDOW_H
 
@@ -8,6 +9,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "pelorin_dlg.h"
@@ -15,8 +17,11 @@
 
 class CFakeWindow : public CWindowServices {
 public:
-    // Runs while a message box is open, with its text: what the box's modal loop delivers.
+    // Runs while a message box or a question is open, with its text: what the box's modal loop
+    // delivers.
     std::function<void(const std::string&)> m_onMessageOpen;
+    // The operator's answer to every question.
+    bool m_bAnswerYes = true;
 
     // The handlers that timer messages go to.
     CPelorinDlg* m_pDlg = nullptr;
@@ -32,6 +37,13 @@ public:
     int m_nOpenMessages = 0;
     int m_nFocus = 0;
     int m_nAboutBoxes = 0;
+    std::vector<std::string> m_questions;
+    // The window menu's items in order (0: a separator), and the checked ones.
+    std::vector<std::pair<unsigned, std::string>> m_menu;
+    std::set<unsigned> m_menuChecked;
+    // Settings as "section/entry"; m_bSettingsWritable false makes every store fail.
+    std::map<std::string, int> m_profile;
+    bool m_bSettingsWritable = true;
 
     bool IsEnabled(int nID) const { return !m_disabled.contains(nID); }
     bool IsTimerActive(int nIDEvent) const { return m_timers.contains(nIDEvent); }
@@ -80,7 +92,40 @@ public:
         }
         --m_nOpenMessages;
     }
+    bool AskYesNo(std::string_view text) override {
+        m_questions.emplace_back(text);
+        ++m_nOpenMessages;
+        if (m_onMessageOpen) {
+            m_onMessageOpen(std::string(text));
+        }
+        --m_nOpenMessages;
+        return m_bAnswerYes;
+    }
     void ShowAboutBox() override { ++m_nAboutBoxes; }
+    void AppendMenuItem(unsigned nID, std::string_view text) override {
+        m_menu.emplace_back(nID, text);
+    }
+    void CheckMenuItem(unsigned nID, bool bChecked) override {
+        if (bChecked) {
+            m_menuChecked.insert(nID);
+        } else {
+            m_menuChecked.erase(nID);
+        }
+    }
+    int GetProfileInt(std::string_view section, std::string_view entry,
+                      int nDefault) const override {
+        const auto it = m_profile.find(ProfileKey(section, entry));
+        return it != m_profile.end() ? it->second : nDefault;
+    }
+    bool WriteProfileInt(std::string_view section, std::string_view entry, int nValue) override {
+        if (m_bSettingsWritable) {
+            m_profile[ProfileKey(section, entry)] = nValue;
+        }
+        return m_bSettingsWritable;
+    }
+    static std::string ProfileKey(std::string_view section, std::string_view entry) {
+        return std::string(section) + "/" + std::string(entry);
+    }
 };
 
 #endif

@@ -14,11 +14,6 @@ namespace {
 using namespace tagtest;
 using std::chrono::milliseconds;
 
-constexpr std::uint16_t kRead = RDR_CMD_READ_TAG;
-constexpr std::uint16_t kWrite = RDR_CMD_WRITE_TAG;
-constexpr std::uint16_t kSignal = RDR_CMD_SIGNAL;
-using CommandList = std::vector<std::uint16_t>;
-
 // 528 000000012345, an animal tag, exactly as the plain write puts it on a tag.
 constexpr readersim::TagMemory kAnimalTag = {0x00, 0x00, 0x00, 0x30, 0x39, 0x02, 0x10, 0x00,
                                              0x80, 0,    0,    0,    0,    0,    0};
@@ -359,6 +354,8 @@ TEST_F(TagOperations, IncrementZeroWritesTheSameIdentityToTheNextTag) {
     sim.placeBlankTag();
     dlg->OnFdxWrite();
 
+    // The second write asks, since the log holds the identity, and goes on with Yes.
+    EXPECT_EQ(window.m_questions.size(), 1u);
     const auto written = sim.writtenTags();
     ASSERT_EQ(written.size(), 2u);
     EXPECT_EQ(RecordOf(written[0]), RecordOf(written[1]));
@@ -564,6 +561,8 @@ TEST_P(LogFailure, EndsTheOperationAtTheLogLine) {
     const std::string& text = Messages()[0];
     EXPECT_NE(text.find(kLogFileName), std::string::npos) << text;
     EXPECT_NE(text.find(std::strerror(EISDIR)), std::string::npos) << text;
+    // The tag holds the identity, so it is guarded all the same.
+    EXPECT_TRUE(dlg->m_writeLogIndex.Find("528000000012345").has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(

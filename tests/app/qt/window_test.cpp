@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTest>
 #include <chrono>
 #include <map>
@@ -26,6 +27,7 @@
 #include "about_dlg.h"
 #include "core_test_support.h"
 #include "data_exchange.h"
+#include "message_box.h"
 #include "modal_watcher.h"
 #include "pelorin_app.h"
 #include "pelorin_window.h"
@@ -129,6 +131,7 @@ TEST_F(MainWindow, ChineseTextsHaveGlyphs) {
     }
     const QFont boxFont = QMessageBox(&dlg).font();
     for (const char* message : {kAlreadyWrittenMessage, kAlreadyScrambledMessage, kPromptInteger,
+                                kDuplicateQuestion, kDuplicateStopMessage,
                                 "请输入不超过 12 个字符。", "密钥必须15位！", "密钥必须为数字！"}) {
         shown.push_back({QString::fromUtf8(message), boxFont});
     }
@@ -328,9 +331,36 @@ TEST_F(MainWindow, EscClosesWithoutStoring) {
     EXPECT_EQ(dlg.Dlg().m_strNational, "");
 }
 
-TEST_F(MainWindow, AboutBoxFromTheWindowMenu) {
+// Opens the window menu with a right click on the window's background and chooses the item
+// whose accelerator is `key`; returns the menu's texts as shown ("-" for a separator).
+QStringList ChooseFromWindowMenu(CPelorinWindow& dlg, Qt::Key key) {
     QStringList menuTexts;
-    bool lastButOneIsSeparator = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (const QAction* action : menu->actions()) {
+                menuTexts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            }
+            QTest::keyClick(menu, key);
+        }
+    });
+    poll.start(20);
+    const QPoint inside(5, 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, inside, dlg.mapToGlobal(inside));
+    QApplication::sendEvent(&dlg, &event);
+    return menuTexts;
+}
+
+QAction* VerifyAction(CPelorinWindow& dlg) {
+    for (QAction* action : dlg.SystemMenu()->actions()) {
+        if (action->text() == QString::fromUtf8(kVerifyWriteMenuText)) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+TEST_F(MainWindow, AboutBoxFromTheWindowMenu) {
     QString aboutTitle;
     QStringList aboutTexts;
     bool aboutHasIcon = false;
@@ -339,16 +369,6 @@ TEST_F(MainWindow, AboutBoxFromTheWindowMenu) {
     // The menu is a popup with a loop of its own; the About box is modal.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            const QList<QAction*> actions = menu->actions();
-            for (const QAction* action : actions) {
-                menuTexts << action->text();
-            }
-            lastButOneIsSeparator =
-                actions.size() >= 2 && actions[actions.size() - 2]->isSeparator();
-            QTest::keyClick(menu, Qt::Key_A);
-            return;
-        }
         if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
             aboutShown = true;
             aboutTitle = about->windowTitle();
@@ -366,18 +386,62 @@ TEST_F(MainWindow, AboutBoxFromTheWindowMenu) {
     });
     poll.start(20);
 
-    const QPoint inside(5, 5);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, inside, dlg.mapToGlobal(inside));
-    QApplication::sendEvent(&dlg, &event);
+    const QStringList menuTexts = ChooseFromWindowMenu(dlg, Qt::Key_A);
 
-    ASSERT_FALSE(menuTexts.isEmpty());
-    EXPECT_EQ(menuTexts.last(), QString::fromUtf8("关于 Pelorin(&A)..."));
-    EXPECT_TRUE(lastButOneIsSeparator);
+    EXPECT_EQ(
+        menuTexts,
+        (QStringList{QString::fromUtf8("最小化(&N)"), QString::fromUtf8("关闭(&C)\tAlt+F4"), "-",
+                     QString::fromUtf8("关于 Pelorin(&A)..."), "-",
+                     QString::fromUtf8("写后校验(&V)"), QString::fromUtf8("写卡记录(&R)...")}));
     ASSERT_TRUE(aboutShown);
     EXPECT_EQ(aboutTitle, QString::fromUtf8("关于 Pelorin"));
     EXPECT_EQ(aboutTexts, QStringList{QString::fromUtf8("Pelorin 1.0 版")});
     EXPECT_TRUE(aboutHasIcon);
     EXPECT_TRUE(dlg.isVisible());
+}
+
+// Verify-after-write is a check mark in the window menu, off at first, kept in the user's settings
+// and shown again by the next window.
+TEST(WindowSettings, VerifyAfterWriteIsKeptBetweenRuns) {
+    PortMap ports{{}};
+    BoundPortLibrary binding;
+    QSettings(QString::fromUtf8(kAppName), QString::fromUtf8(kAppName)).clear();
+    const auto stored = [] {
+        return QSettings(QString::fromUtf8(kAppName), QString::fromUtf8(kAppName))
+            .value("Settings/VerifyAfterWrite");
+    };
+
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on ? "turned on" : "turned off");
+        CPelorinWindow dlg;
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+        QAction* verify = VerifyAction(dlg);
+        ASSERT_NE(verify, nullptr);
+        EXPECT_TRUE(verify->isCheckable());
+        EXPECT_EQ(verify->isChecked(), !on);
+        EXPECT_EQ(dlg.Dlg().m_bVerifyWrite, !on);
+
+        ChooseFromWindowMenu(dlg, Qt::Key_V);
+
+        EXPECT_EQ(verify->isChecked(), on);
+        EXPECT_EQ(dlg.Dlg().m_bVerifyWrite, on);
+        EXPECT_EQ(stored().toInt(), on ? 1 : 0);
+    }
+}
+
+// The write record is a message box of the application.
+TEST_F(MainWindow, WriteRecordFromTheWindowMenu) {
+    ModalWatcher watcher;
+    ChooseFromWindowMenu(dlg, Qt::Key_R);
+    ASSERT_EQ(watcher.Boxes().size(), 1u);
+    const apptest::ShownBox& box = watcher.Boxes()[0];
+    EXPECT_EQ(box.title, "Pelorin");
+    EXPECT_EQ(box.buttons, QMessageBox::Ok);
+    EXPECT_TRUE(box.text.contains(QString::fromUtf8("本次写卡记录：还没有写入")))
+        << box.text.toStdString();
+    EXPECT_TRUE(box.text.endsWith(
+        QString::fromUtf8(dlg.Dlg().m_bVerifyWrite ? "写后校验：开" : "写后校验：关")));
 }
 
 // The whole start-up and exit, with the library as the program's directory holds it.
@@ -441,8 +505,8 @@ protected:
     void SetUp() override {
         tagtest::ResetProgramState();
         ASSERT_TRUE(logDir.IsValid());
-        dlg.show();
         dlg.Dlg().m_writeLog = CWriteLog(logDir.Path().string(), [] { return tagtest::kLogTime; });
+        dlg.show();
         ASSERT_EQ(ui().IDC_1016_Port->currentText(), "COM3");
         sim.clearRequests();
     }
