@@ -1,7 +1,9 @@
 // One exchange through Corvanel's entry point, with a guard area behind the 1024-byte response
-// area and the time it took; shared by the Linux and Windows library tests.
+// area and the time it took, and the fixture of the library tests on both platforms.
 #ifndef PELORIN_TESTS_EXCHANGE_SUPPORT_H
 #define PELORIN_TESTS_EXCHANGE_SUPPORT_H
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "corvanel.h"
+#include "reader_ports.h"
 #include "simulator/reader_simulator.h"
 
 namespace exchange_support {
@@ -57,6 +60,18 @@ inline Exchange Communicate(const Bytes& request) {
 inline bool IsPrefix(const Bytes& part, const Bytes& whole) {
     return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
+
+// The library's port object is process-wide, so every test ends closed.
+class Corvanel : public testing::Test {
+protected:
+    void TearDown() override { EXPECT_EQ(CloseComPort(), 1); }
+    void Open(reader_ports::Reader reader) {
+        const int port = readers_.Port(reader);
+        ASSERT_EQ(OpenComPort(port, kBaud), 1) << "COM" << port;
+    }
+
+    reader_ports::ReaderPorts readers_;
+};
 
 }  // namespace exchange_support
 

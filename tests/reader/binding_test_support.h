@@ -1,5 +1,5 @@
 // What the binding tests of both platforms look at: the messages shown, the entry points left,
-// and a temporary directory.
+// library file names, whether a library is still mapped, and a temporary directory.
 #ifndef PELORIN_TESTS_BINDING_TEST_SUPPORT_H
 #define PELORIN_TESTS_BINDING_TEST_SUPPORT_H
 
@@ -14,6 +14,19 @@
 
 #include "port_library.h"
 #include "reader_link.h"
+
+// A library's file name on this platform; the prefix and suffix come from the build.
+inline std::string LibraryFileName(std::string_view stem) {
+    return TEST_LIBRARY_PREFIX + std::string(stem) + TEST_LIBRARY_SUFFIX;
+}
+
+// A port library lacking one entry point, built beside the tests.
+inline const std::string kIncompleteLibrary = LibraryFileName("corvanel_incomplete");
+
+inline constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+
+// Whether the library at `path` is mapped into this process, found without loading it again.
+bool IsMapped(const std::filesystem::path& path);
 
 // Collects what the binding shows to the operator.
 struct ShownMessages {

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+#include "reader_ports.h"
+
+namespace reader_ports {
+
+namespace {
+
+// The ports of scripts/windows-readers.sh; COM1 has no reader behind it.
+int ReaderPort(Reader reader) {
+    switch (reader) {
+        case Reader::Tag:
+            return 3;
+        case Reader::NoTag:
+            return 4;
+        case Reader::Silent:
+            return 5;
+        case Reader::TwoBursts:
+            return 6;
+        case Reader::StaleBytes:
+            return 7;
+        case Reader::Overlong:
+            return 8;
+        case Reader::ShortAnswer:
+            return 9;
+        case Reader::Status:
+            return 10;
+    }
+    return 0;
+}
+
+}  // namespace
+
+struct ReaderPorts::Simulators {};
+
+const bool ReaderPorts::kRefusesUnknownRates = false;
+
+ReaderPorts::ReaderPorts() = default;
+ReaderPorts::~ReaderPorts() = default;
+
+int ReaderPorts::Port(Reader reader) {
+    return ReaderPort(reader);
+}
+
+int ReaderPorts::StatusPort(std::uint8_t status) {
+    EXPECT_EQ(status, kFaultStatus) << "the status reader was started with this status only";
+    return ReaderPort(Reader::Status);
+}
+
+std::optional<Seen> ReaderPorts::Look(Reader) {
+    return std::nullopt;
+}
+
+bool ReaderPorts::Calm(Reader) {
+    return false;
+}
+
+bool ReaderPorts::Place(Reader, const readersim::TagMemory&) {
+    return false;
+}
+
+bool ReaderPorts::Inject(Reader, const std::vector<std::uint8_t>&) {
+    return false;
+}
+
+std::optional<std::uint32_t> ReaderPorts::LineRate(Reader) {
+    return std::nullopt;
+}
+
+std::vector<FailingOpen> ReaderPorts::FailingOpens(std::uint32_t baud) {
+    return {{"no reader on COM1", 1, baud}, {"port 0", 0, baud}, {"port -1", -1, baud}};
+}
+
+std::vector<std::uint8_t> ReaderPorts::FailureStatuses() {
+    return {kFaultStatus};
+}
+
+}  // namespace reader_ports
