@@ -16,12 +16,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "identity.h"
+#include "log_record_lines.h"
 #include "pelorin_window.h"
 #include "port_library.h"
 #include "reader_link.h"
@@ -74,20 +74,6 @@ double MedianMs(Exchange exchange) {
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
-}
-
-std::vector<std::string> LogRecordLines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::ifstream file(path, std::ios::binary);
-    std::string line;
-    bool header = true;
-    while (std::getline(file, line)) {
-        if (!header) {
-            lines.push_back(line);
-        }
-        header = false;
-    }
-    return lines;
 }
 
 struct Failures {

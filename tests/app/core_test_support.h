@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,6 +19,7 @@
 #include "fake_window.h"
 #include "identity.h"
 #include "identity_cipher.h"
+#include "log_record_lines.h"
 #include "pelorin_dlg.h"
 #include "port_test_support.h"
 #include "reader_link.h"
@@ -173,19 +173,7 @@ protected:
     std::string LogPath() const { return (logDir.Path() / kLogFileName).string(); }
 
     // The log's record lines, without the header.
-    std::vector<std::string> LogLines() const {
-        std::vector<std::string> lines;
-        std::ifstream file(LogPath(), std::ios::binary);
-        std::string line;
-        bool header = true;
-        while (std::getline(file, line)) {
-            if (!header) {
-                lines.push_back(line);
-            }
-            header = false;
-        }
-        return lines;
-    }
+    std::vector<std::string> LogLines() const { return LogRecordLines(LogPath()); }
 
     static std::string LogLine(const std::string& identity, const char* flag) {
         return identity + "," + kLogStamp + "," + flag + " ";
