@@ -15,7 +15,8 @@
 
 namespace reader_ports {
 
-// Every reader but NoTag starts with one blank tag on it (readersim::BlankTag(1)).
+// Every reader but NoTag starts with one blank tag on it (readersim::BlankTag(1)). In the order
+// of the ports scripts/windows-readers.sh gives them.
 enum class Reader { Tag, NoTag, Silent, TwoBursts, StaleBytes, Overlong, ShortAnswer, Status };
 
 // The status a Status reader answers with unless told otherwise.

@@ -22,33 +22,15 @@ std::string Variable(int port) {
     return "CORVANEL_COM" + std::to_string(port);
 }
 
-readersim::Options OptionsFor(Reader reader) {
-    readersim::Options options;
-    switch (reader) {
-        case Reader::Tag:
-        case Reader::NoTag:
-            break;
-        case Reader::Silent:
-            options.fault = readersim::Fault::Silent;
-            break;
-        case Reader::TwoBursts:
-            options.fault = readersim::Fault::TwoBursts;
-            break;
-        case Reader::StaleBytes:
-            options.fault = readersim::Fault::StaleBytes;
-            break;
-        case Reader::Overlong:
-            options.fault = readersim::Fault::Overlong;
-            break;
-        case Reader::ShortAnswer:
-            options.fault = readersim::Fault::ShortAnswer;
-            break;
-        case Reader::Status:
-            options.fault = readersim::Fault::Status;
-            break;
-    }
-    return options;
-}
+// The fault each reader runs with; the others answer plainly.
+constexpr std::pair<Reader, readersim::Fault> kFaults[] = {
+    {Reader::Silent, readersim::Fault::Silent},
+    {Reader::TwoBursts, readersim::Fault::TwoBursts},
+    {Reader::StaleBytes, readersim::Fault::StaleBytes},
+    {Reader::Overlong, readersim::Fault::Overlong},
+    {Reader::ShortAnswer, readersim::Fault::ShortAnswer},
+    {Reader::Status, readersim::Fault::Status},
+};
 
 std::optional<std::uint32_t> Rate(speed_t speed) {
     constexpr std::pair<speed_t, std::uint32_t> kRates[] = {
@@ -80,7 +62,12 @@ struct ReaderPorts::Simulators {
     Mapped& Start(std::pair<Reader, std::uint8_t> key) {
         auto found = readers.find(key);
         if (found == readers.end()) {
-            readersim::Options options = OptionsFor(key.first);
+            readersim::Options options;
+            for (const auto& [reader, fault] : kFaults) {
+                if (reader == key.first) {
+                    options.fault = fault;
+                }
+            }
             options.faultStatus = key.second;
             auto simulator = std::make_unique<readersim::ReaderSimulator>(options);
             if (key.first != Reader::NoTag) {
