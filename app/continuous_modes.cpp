@@ -1,13 +1,9 @@
 // Continuous writing and continuous scrambling, driven by timers 1 and 2.
-#include <QCheckBox>
-#include <QPushButton>
 #include <chrono>
 #include <thread>
 
 #include "identity.h"
-#include "message_box.h"
 #include "pelorin_dlg.h"
-#include "ui_pelorin_dlg.h"
 
 namespace {
 
@@ -22,38 +18,41 @@ constexpr std::uint8_t kPollRounds = 20;
 }  // namespace
 
 void CPelorinDlg::OnContWrite() {
-    SetTimer(kContWriteTimer, kTimerPeriodMs);
+    m_window.SetTimer(kContWriteTimer, kTimerPeriodMs);
     g_bContWrite = 1;
-    m_ui->IDC_1146_ContWrite->setEnabled(false);
-    m_ui->IDC_1147_StopWrite->setEnabled(true);
+    m_window.EnableItem(IDC_CONT_WRITE, false);
+    m_window.EnableItem(IDC_STOP_WRITE, true);
 }
 
 void CPelorinDlg::OnContDes() {
-    SetTimer(kContDesTimer, kTimerPeriodMs);
+    m_window.SetTimer(kContDesTimer, kTimerPeriodMs);
     g_bContDes = 1;
-    m_ui->IDC_1150_ContDes->setEnabled(false);
-    m_ui->IDC_1151_StopDes->setEnabled(true);
+    m_window.EnableItem(IDC_CONT_DES, false);
+    m_window.EnableItem(IDC_STOP_DES, true);
 }
 
 // Either timer runs both modes, the write step first; a mode's timer stops at the first message
-// after its flag was cleared.
+// after its flag was cleared. While a write holds the steps back, a message only stops timers.
 void CPelorinDlg::OnTimer() {
+    const bool bRunSteps = !m_bHoldSteps;
     if (g_bContWrite != 0) {
-        if (!ContWriteStep()) {
+        if (bRunSteps && !ContWriteStep()) {
             return;
         }
     } else {
-        KillTimer(kContWriteTimer);
+        m_window.KillTimer(kContWriteTimer);
     }
     if (g_bContDes != 0) {
-        OnDes();
+        if (bRunSteps) {
+            OnDes();
+        }
     } else {
-        KillTimer(kContDesTimer);
+        m_window.KillTimer(kContDesTimer);
     }
 }
 
 bool CPelorinDlg::ContWriteStep() {
-    const bool bAnimal = m_ui->IDC_1096_FdxAnimal->isChecked();
+    const bool bAnimal = m_window.IsButtonChecked(IDC_FDX_ANIMAL);
 
     // Wait for the operator to lay a new tag on the reader.
     std::uint8_t n = 0;
@@ -65,7 +64,7 @@ bool CPelorinDlg::ContWriteStep() {
             }
             if (n > kSameTagRounds) {
                 OnStopWrite();
-                ShowMessage(this, QString::fromUtf8(kAlreadyWrittenMessage), QMessageBox::Warning);
+                m_window.ShowMessage(kAlreadyWrittenMessage);
                 return true;
             }
             std::this_thread::sleep_for(kSameTagPause);
@@ -73,12 +72,20 @@ bool CPelorinDlg::ContWriteStep() {
         ++n;
     } while (n < kPollRounds);
 
-    const FdxWriteOutcome outcome = WriteFdxIdentity(bAnimal);
-    if (outcome == FdxWriteOutcome::kLogFailed) {
-        return false;
-    }
-    if (outcome == FdxWriteOutcome::kWritten) {
-        std::this_thread::sleep_for(kWrittenPause);
+    const FdxWriteResult result = WriteFdxIdentity(bAnimal, true);
+    switch (result.outcome) {
+        case FdxWriteOutcome::kLogFailed:
+            return false;
+        case FdxWriteOutcome::kDuplicate:
+            // Ends like the same-tag refusal: mode off first, then the box, no refresh.
+            OnStopWrite();
+            m_window.ShowMessage(result.strStopMessage);
+            return true;
+        case FdxWriteOutcome::kWritten:
+            std::this_thread::sleep_for(kWrittenPause);
+            break;
+        case FdxWriteOutcome::kWriteFailed:
+            break;
     }
     UpdateData(false);
     return true;

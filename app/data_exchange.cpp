@@ -1,67 +1,52 @@
 #include "data_exchange.h"
 
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QValidator>
 #include <limits>
 
-#include "message_box.h"
+#include "gbk_text.h"
+#include "window_services.h"
 
 namespace {
 
-bool IsBlank(QChar c) {
-    return c == u' ' || c == u'\t';
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
 }
 
-// Limits what the operator types or pastes, but not what the window itself shows: a refresh of a
-// longer text keeps it whole, and the next store reports it.
-class CMaxCharsValidator : public QValidator {
-public:
-    CMaxCharsValidator(int nMaxChars, QObject* parent)
-        : QValidator(parent), m_nMaxChars(nMaxChars) {}
-
-    State validate(QString& input, int&) const override {
-        return input.size() > m_nMaxChars ? Invalid : Acceptable;
-    }
-
-private:
-    int m_nMaxChars;
-};
-
-// Each box has one limit for the life of the window.
-void LimitText(QLineEdit* edit, int nMaxChars) {
-    if (edit->validator() == nullptr) {
-        edit->setValidator(new CMaxCharsValidator(nMaxChars, edit));
-    }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 
 }  // namespace
 
-bool ParseDialogInteger(const QString& text, std::int32_t& value) {
-    qsizetype i = 0;
-    const qsizetype n = text.size();
+std::string MaxCharsPrompt(int nMaxBytes) {
+    return "请输入不超过 " + std::to_string(nMaxBytes) + " 个字符。";
+}
+
+bool ParseDialogInteger(std::string_view text, std::int32_t& value) {
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::size_t i = 0;
+    const std::size_t n = text.size();
     while (i < n && IsBlank(text[i])) {
         ++i;
     }
-    const QChar first = i < n ? text[i] : QChar();
+    const char first = i < n ? text[i] : '\0';
     bool negative = false;
-    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
         ++i;
     }
     std::int64_t magnitude = 0;
     bool overflow = false;
-    const qsizetype digitsStart = i;
-    while (i < n && text[i] >= u'0' && text[i] <= u'9') {
-        magnitude = magnitude * 10 + (text[i].unicode() - u'0');
-        if (magnitude > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) {
+    const std::size_t digitsStart = i;
+    while (i < n && IsDigit(text[i])) {
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > kLimit) {
             overflow = true;
-            magnitude = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+            magnitude = kLimit;
         }
         ++i;
     }
     const std::int64_t number = negative ? -magnitude : magnitude;
-    if (i == digitsStart || (number == 0 && first != u'0')) {
+    if (i == digitsStart || (number == 0 && first != '0')) {
         return false;
     }
     while (i < n && IsBlank(text[i])) {
@@ -75,39 +60,36 @@ bool ParseDialogInteger(const QString& text, std::int32_t& value) {
     return true;
 }
 
-void CDataExchange::Text(QLineEdit* edit, QString& value, int nMaxChars) {
+void CDataExchange::Text(int nID, std::string& value, int nMaxBytes) {
     if (m_bFailed) {
         return;
     }
     if (!m_bSaveAndValidate) {
-        edit->setText(value);
-        LimitText(edit, nMaxChars);
+        m_window.SetItemText(nID, value);
+        m_window.LimitText(nID, nMaxBytes);
         return;
     }
-    value = edit->text();
-    if (value.size() > nMaxChars) {
-        Fail(edit, QString::fromUtf8(kPromptMaxChars).arg(nMaxChars));
-        return;
+    value = m_window.GetItemText(nID);
+    if (GbkFromUtf8(value).size() > static_cast<std::size_t>(nMaxBytes)) {
+        Fail(nID, MaxCharsPrompt(nMaxBytes));
     }
-    LimitText(edit, nMaxChars);
 }
 
-void CDataExchange::Text(QLineEdit* edit, std::int32_t& value) {
+void CDataExchange::Text(int nID, std::int32_t& value) {
     if (m_bFailed) {
         return;
     }
     if (!m_bSaveAndValidate) {
-        edit->setText(QString::number(value));
+        m_window.SetItemText(nID, std::to_string(value));
         return;
     }
-    if (!ParseDialogInteger(edit->text(), value)) {
-        Fail(edit, QString::fromUtf8(kPromptInteger));
+    if (!ParseDialogInteger(m_window.GetItemText(nID), value)) {
+        Fail(nID, kPromptInteger);
     }
 }
 
-void CDataExchange::Fail(QLineEdit* edit, const QString& prompt) {
+void CDataExchange::Fail(int nID, std::string_view prompt) {
     m_bFailed = true;
-    ShowMessage(m_pDialog, prompt, QMessageBox::Warning);
-    edit->setFocus();
-    edit->selectAll();
+    m_window.ShowMessage(prompt);
+    m_window.GotoDlgCtrl(nID);
 }

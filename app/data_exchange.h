@@ -1,40 +1,41 @@
-// Exchange between a dialog's boxes and its members, with the checks a store makes.
+// Exchange between the window's boxes and its members, with the checks a store makes.
 #ifndef PELORIN_DATA_EXCHANGE_H
 #define PELORIN_DATA_EXCHANGE_H
 
-#include <QString>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
-class QLineEdit;
-class QWidget;
+class CWindowServices;
 
 inline constexpr char kPromptInteger[] = "请输入一个整数。";
-// %1 is the character limit.
-inline constexpr char kPromptMaxChars[] = "请输入不超过 %1 个字符。";
+
+// The prompt for a text longer than `nMaxBytes` bytes.
+std::string MaxCharsPrompt(int nMaxBytes);
 
 // A box's integer: blanks, an optional sign, digits, blanks. An empty text, a text whose number
 // reads as 0 without starting with '0', and a number outside 32 bits are refused.
-bool ParseDialogInteger(const QString& text, std::int32_t& value);
+bool ParseDialogInteger(std::string_view text, std::int32_t& value);
 
 class CDataExchange {
 public:
-    CDataExchange(QWidget* dialog, bool bSaveAndValidate)
-        : m_pDialog(dialog), m_bSaveAndValidate(bSaveAndValidate) {}
+    CDataExchange(CWindowServices& window, bool bSaveAndValidate)
+        : m_window(window), m_bSaveAndValidate(bSaveAndValidate) {}
+    virtual ~CDataExchange() = default;
 
-    // A text with a character limit: a store takes the text and then checks its length; a
-    // refresh shows the member and limits typing to nMaxChars.
-    void Text(QLineEdit* edit, QString& value, int nMaxChars);
+    // A text whose GBK form holds at most nMaxBytes bytes, the identity code's unit: a store takes
+    // the text and then checks it; a refresh shows the member and limits typing.
+    void Text(int nID, std::string& value, int nMaxBytes);
     // An integer: a store that cannot read the box leaves the member as it was.
-    void Text(QLineEdit* edit, std::int32_t& value);
+    void Text(int nID, std::int32_t& value);
 
     // After a failed check every later exchange is skipped.
     bool Failed() const { return m_bFailed; }
-    bool SaveAndValidate() const { return m_bSaveAndValidate; }
 
 private:
-    void Fail(QLineEdit* edit, const QString& prompt);
+    void Fail(int nID, std::string_view prompt);
 
-    QWidget* m_pDialog;
+    CWindowServices& m_window;
     bool m_bSaveAndValidate;
     bool m_bFailed = false;
 };

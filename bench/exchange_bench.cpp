@@ -1,8 +1,10 @@
 // The reader exchange through Corvanel against the reader simulator, beside the same exchange
-// done with QSerialPort and with pyserial: delay from the last answer byte to the return, the
-// accuracy of the 1400 ms first-byte wait, and CPU time per exchange.
+// done with QSerialPort and with pyserial, and optionally through the Windows build's Corvanel.dll
+// under Wine: delay from the last answer byte to the return, the accuracy of the 1400 ms
+// first-byte wait, and CPU time per exchange.
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -68,11 +70,12 @@ private:
     std::array<std::uint8_t, 1024> response_{};
 };
 
-// Drives bench/peers/pyserial_exchange.py one exchange per line; the script times itself.
-class PyserialPeer : public ExchangePeer {
+// Drives a peer program one exchange per line: "e" asks for an exchange, the answer line is
+// "ok|fail <count> <returned ns> <cpu ns> <elapsed ns>", "q" ends the program. A peer that cannot
+// read this process's clock reports 0 as its return, and the time its line arrives stands in.
+class LinePeer : public ExchangePeer {
 public:
-    explicit PyserialPeer(std::string script) : script_(std::move(script)) {}
-    ~PyserialPeer() override {
+    ~LinePeer() override {
         if (toChild_) {
             std::fputs("q\n", toChild_);
             std::fclose(toChild_);
@@ -85,8 +88,6 @@ public:
             waitpid(pid_, &status, 0);
         }
     }
-    const char* Name() const override { return "pyserial"; }
-    bool Open(const std::string& device) override { return Start(device); }
     void SetRequest(const std::vector<std::uint8_t>& request) {
         for (std::uint8_t b : request) {
             char hex[3];
@@ -103,6 +104,7 @@ public:
         if (!std::fgets(line, sizeof line, fromChild_)) {
             return result;
         }
+        const auto arrived = Clock::now();
         char status[8] = {};
         unsigned long count = 0;
         long long returned = 0;
@@ -114,15 +116,15 @@ public:
         }
         result.ok = std::strcmp(status, "ok") == 0;
         result.count = count;
-        // Python's monotonic clock and steady_clock are both CLOCK_MONOTONIC.
-        result.returnedAt = Clock::time_point(std::chrono::nanoseconds(returned));
+        result.returnedAt =
+            returned == 0 ? arrived : Clock::time_point(std::chrono::nanoseconds(returned));
         result.cpu = std::chrono::nanoseconds(cpu);
         result.elapsed = std::chrono::nanoseconds(elapsed);
         return result;
     }
 
-private:
-    bool Start(const std::string& device) {
+protected:
+    bool Start(std::vector<std::string> args) {
         int in[2];
         int out[2];
         if (pipe(in) != 0) {
@@ -139,10 +141,12 @@ private:
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, in[1]);
         posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::string python = "/usr/bin/python3";
-        char* argv[] = {python.data(), script_.data(), const_cast<char*>(device.c_str()),
-                        requestHex_.data(), nullptr};
-        const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv, environ);
+        std::vector<char*> argv;
+        for (std::string& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         close(in[0]);
         close(out[1]);
@@ -157,11 +161,52 @@ private:
         return toChild_ && fromChild_;
     }
 
-    std::string script_;
     std::string requestHex_;
+
+private:
     pid_t pid_ = -1;
     FILE* toChild_ = nullptr;
     FILE* fromChild_ = nullptr;
+};
+
+// bench/peers/pyserial_exchange.py; the script times itself on CLOCK_MONOTONIC, as steady_clock.
+class PyserialPeer : public LinePeer {
+public:
+    explicit PyserialPeer(std::string script) : script_(std::move(script)) {}
+    const char* Name() const override { return "pyserial"; }
+    bool Open(const std::string& device) override {
+        return Start({"/usr/bin/python3", script_, device, requestHex_});
+    }
+
+private:
+    std::string script_;
+};
+
+// Corvanel.dll under Wine: bench_exchange_peer.exe of a Windows build, on COM11 of that build's
+// Wine prefix, which scripts/wine-run.sh maps to <build>/readersim/com11. Its return is taken when
+// its line arrives, so pipe and Wine console overhead count against it.
+class WinePeer : public LinePeer {
+public:
+    explicit WinePeer(std::string build) : build_(std::move(build)) {}
+    ~WinePeer() override {
+        if (!link_.empty()) {
+            unlink(link_.c_str());
+        }
+    }
+    const char* Name() const override { return "Corvanel.dll"; }
+    bool Open(const std::string& device) override {
+        const std::string directory = build_ + "/readersim";
+        mkdir(directory.c_str(), 0755);
+        link_ = directory + "/com11";
+        unlink(link_.c_str());
+        return symlink(device.c_str(), link_.c_str()) == 0 &&
+               Start(
+                   {PELORIN_WINE_RUN, build_ + "/bin/bench_exchange_peer.exe", "11", requestHex_});
+    }
+
+private:
+    std::string build_;
+    std::string link_;
 };
 
 struct Figures {
@@ -251,6 +296,7 @@ int main(int argc, char** argv) {
     int silentRuns = 5;
     readersim::Options simOptions;
     std::string script = PELORIN_PYSERIAL_PEER;
+    std::string windowsBuild;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         if (arg == "--exchanges") {
@@ -261,6 +307,8 @@ int main(int argc, char** argv) {
             simOptions.baud = static_cast<unsigned>(std::max(0, std::atoi(argv[i + 1])));
         } else if (arg == "--pyserial-peer") {
             script = argv[i + 1];
+        } else if (arg == "--windows-build") {
+            windowsBuild = argv[i + 1];
         }
     }
 
@@ -277,6 +325,11 @@ int main(int argc, char** argv) {
     contenders.push_back({std::make_unique<CorvanelPeer>(), nullptr, {}});
     contenders.push_back({std::make_unique<QtSerialPeer>(), nullptr, {}});
     contenders.push_back({std::move(python), nullptr, {}});
+    if (!windowsBuild.empty()) {
+        auto wine = std::make_unique<WinePeer>(windowsBuild);
+        wine->SetRequest(request);
+        contenders.push_back({std::move(wine), nullptr, {}});
+    }
     for (Contender& c : contenders) {
         c.sim = std::make_unique<readersim::ReaderSimulator>(simOptions);
         c.sim->placeTag(tag);
@@ -332,8 +385,10 @@ int main(int argc, char** argv) {
     }
 
     const Row& own = rows[0];
+    // The Linux peers; the Wine row is Corvanel itself on another platform.
+    constexpr std::size_t kPeers = 3;
     std::printf("\nCorvanel / peer (below 1 is better):\n");
-    for (std::size_t i = 1; i < rows.size(); ++i) {
+    for (std::size_t i = 1; i < kPeers; ++i) {
         const Row& peer = rows[i];
         std::printf(
             "  vs %-12s delay median %.3f, delay p99 %.3f, time-out max |dev| %.3f, "
@@ -342,7 +397,7 @@ int main(int argc, char** argv) {
             own.maxDev / peer.maxDev, own.cpuMs / peer.cpuMs);
     }
     bool asGood = true;
-    for (std::size_t i = 1; i < rows.size(); ++i) {
+    for (std::size_t i = 1; i < kPeers; ++i) {
         asGood = asGood && own.p99 <= rows[i].p99 && own.maxDev <= rows[i].maxDev &&
                  own.cpuMs <= rows[i].cpuMs;
     }

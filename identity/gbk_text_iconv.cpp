@@ -5,19 +5,9 @@
 #include <cstddef>
 
 #include "gbk_text.h"
+#include "utf8_sequence.h"
 
 namespace {
-
-// Bytes of the UTF-8 sequence that starts with `lead`; 1 for a byte that cannot start one.
-std::size_t SequenceLength(unsigned char lead) {
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        return 4;
-    }
-    if (lead >= 0xE0) {
-        return lead <= 0xEF ? 3 : 1;
-    }
-    return lead >= 0xC2 ? 2 : 1;
-}
 
 // Without a converter only ASCII can be kept.
 std::string AsciiOnly(std::string_view utf8) {
@@ -25,7 +15,7 @@ std::string AsciiOnly(std::string_view utf8) {
     for (std::size_t i = 0; i < utf8.size();) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
         out.push_back(lead < 0x80 ? utf8[i] : '?');
-        i += lead < 0x80 ? 1 : std::min(SequenceLength(lead), utf8.size() - i);
+        i += lead < 0x80 ? 1 : std::min(Utf8SequenceLength(lead), utf8.size() - i);
     }
     return out;
 }
@@ -52,7 +42,7 @@ std::string GbkFromUtf8(std::string_view utf8) {
         }
         // An unencodable character or a malformed or cut-off sequence: one '?' in its place.
         const std::size_t length =
-            std::min(SequenceLength(static_cast<unsigned char>(*in)), inLeft);
+            std::min(Utf8SequenceLength(static_cast<unsigned char>(*in)), inLeft);
         std::size_t skipped = 1;
         while (skipped < length && (static_cast<unsigned char>(in[skipped]) & 0xC0) == 0x80) {
             ++skipped;

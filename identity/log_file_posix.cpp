@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 
 #include "log_file.h"
@@ -27,14 +28,21 @@ int WriteAll(int fd, std::string_view data, std::size_t& written) {
     return 0;
 }
 
-// A new file survives a power cut only once its directory entry is on disk too.
+// File systems that cannot sync a directory say so with these (some network, FUSE and virtual
+// ones); the line is in the file all the same. Any other answer may mean that write-back failed.
+bool SyncNotSupported(int error) {
+    return error == EINVAL || error == EROFS || error == ENOTSUP;
+}
+
+// A new file survives a power cut only once its directory entry is on disk too, where the file
+// system can promise that at all.
 int SyncDirectory(const std::string& directory) {
     const int fd =
         open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return errno;
     }
-    const int error = fsync(fd) == 0 ? 0 : errno;
+    const int error = fsync(fd) == 0 || SyncNotSupported(errno) ? 0 : errno;
     close(fd);
     return error;
 }
@@ -73,6 +81,10 @@ LogTime LocalLogTime() {
     localtime_r(&now, &local);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
             local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+std::string LogFileErrorText(int error) {
+    return std::strerror(error);
 }
 
 LogFileResult AppendToLogFile(const std::string& directory, const std::string& path,

@@ -1,7 +1,6 @@
 #include "write_log.h"
 
 #include <array>
-#include <cstring>
 #include <utility>
 
 #include "log_file.h"
@@ -24,7 +23,7 @@ void AppendTwoDigits(std::string& text, int value) {
 std::string FailureMessage(const std::string& path, const LogFileResult& result) {
     std::string message = "无法写入日志文件 " + path + "：";
     message +=
-        result.nError == kLogFileLocked ? "文件正被其他程序占用" : std::strerror(result.nError);
+        result.nError == kLogFileLocked ? "文件正被其他程序占用" : LogFileErrorText(result.nError);
     if (result.bPartialLineLeft) {
         message += "（文件末尾可能留有不完整的一行）";
     }
@@ -32,6 +31,10 @@ std::string FailureMessage(const std::string& path, const LogFileResult& result)
 }
 
 }  // namespace
+
+std::string_view WriteLogHeader() {
+    return {reinterpret_cast<const char*>(kHeaderBytes.data()), kHeaderBytes.size()};
+}
 
 std::string LogTimeStamp(const LogTime& time) {
     std::string stamp = "20";
@@ -60,11 +63,9 @@ WriteLogResult CWriteLog::AppendWriteLog(std::string_view identity, std::string_
 
     const std::string path =
         m_strDirectory.empty() ? m_strLogFile : m_strDirectory + "/" + m_strLogFile;
-    const std::string_view header(reinterpret_cast<const char*>(kHeaderBytes.data()),
-                                  kHeaderBytes.size());
-    const LogFileResult result = AppendToLogFile(m_strDirectory, path, header, line);
+    const LogFileResult result = AppendToLogFile(m_strDirectory, path, WriteLogHeader(), line);
     if (result.nError != 0) {
-        return {result.nError, FailureMessage(path, result)};
+        return {result.nError, FailureMessage(path, result), stamp};
     }
-    return {0, {}};
+    return {0, {}, stamp};
 }

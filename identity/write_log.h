@@ -16,6 +16,9 @@ struct LogTime {
     int nSecond;
 };
 
+// "卡号,时间,加密 \n" in GBK: the first line of every log file.
+std::string_view WriteLogHeader();
+
 // The process's local time now.
 LogTime LocalLogTime();
 
@@ -23,10 +26,12 @@ LogTime LocalLogTime();
 std::string LogTimeStamp(const LogTime& time);
 
 struct WriteLogResult {
-    // 0 when the line is on disk, otherwise the errno of the step that failed.
+    // 0 when the line is on disk, otherwise the system's error code of the step that failed.
     int nError;
     // For the operator (UTF-8): the file and the cause. Empty on success.
     std::string strMessage;
+    // The line's time stamp, "20yymmddhhmmss".
+    std::string strTimeStamp;
 };
 
 class CWriteLog {
@@ -43,6 +48,9 @@ public:
     // line is on disk when the call returns success; on failure the file is as it was, or the
     // message says that it may end in a partial line.
     [[nodiscard]] WriteLogResult AppendWriteLog(std::string_view identity, std::string_view flag);
+
+    // Where the files go; empty for the current directory.
+    const std::string& Directory() const { return m_strDirectory; }
 
     // "0.csv" until the first line of the run names the file after its moment.
     std::string m_strLogFile;

@@ -23,6 +23,16 @@ CCorvanelApp theApp;
 
 constexpr std::uint32_t kQueueSize = 1024;
 
+// No exception may reach a C caller: finding a port allocates, and the allocation may fail.
+template <typename Work>
+std::int32_t Guarded(std::int32_t failure, Work work) noexcept {
+    try {
+        return work();
+    } catch (...) {
+        return failure;
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -32,12 +42,11 @@ int32_t GetCOMDLLVersion(void) {
 }
 
 int32_t OpenComPort(int32_t port, uint32_t baud) {
-    return theApp.m_port.Open(port, baud, kQueueSize, kQueueSize);
+    return Guarded(0, [&] { return theApp.m_port.Open(port, baud, kQueueSize, kQueueSize); });
 }
 
 int32_t CloseComPort(void) {
-    theApp.m_port.Close();
-    return 1;
+    return Guarded(1, [] { return theApp.m_port.Close(); });
 }
 
 int32_t OpenLPTPort(int32_t, int32_t) {
@@ -50,7 +59,11 @@ int32_t CloseLPTPort(void) {
 
 int32_t CommunicateRFResult(const uint8_t* request, int32_t requestLength, uint8_t* response,
                             int32_t* responseCount) {
-    return theApp.m_port.Communicate(request, requestLength, response, responseCount) == 0 ? 0 : 1;
+    return Guarded(1, [&] {
+        const int result =
+            theApp.m_port.Communicate(request, requestLength, response, responseCount);
+        return result == 0 ? 0 : 1;
+    });
 }
 
 void FreeComData(void* block) {
@@ -58,7 +71,7 @@ void FreeComData(void* block) {
 }
 
 int32_t SetCommBaud(uint32_t baud) {
-    return theApp.m_port.SetBaud(baud);
+    return Guarded(0, [&] { return theApp.m_port.SetBaud(baud); });
 }
 
 }  // extern "C"

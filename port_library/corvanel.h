@@ -1,5 +1,6 @@
 // Corvanel: the serial port library. Eight C entry points, exported undecorated.
-// The program never links against it; it loads libcorvanel.so by path and resolves these names.
+// The program never links against it; it loads libcorvanel.so (Corvanel.dll on Windows) by path
+// and resolves these names.
 #ifndef CORVANEL_H
 #define CORVANEL_H
 
@@ -10,7 +11,8 @@ extern "C" {
 #endif
 
 #if defined(_WIN32)
-#define CORVANEL_API __declspec(dllexport)
+// Corvanel.dll takes its export table, names and ordinals, from corvanel.def.
+#define CORVANEL_API
 #else
 #define CORVANEL_API __attribute__((visibility("default")))
 #endif

@@ -23,9 +23,12 @@ using Handle = int;
 inline constexpr Handle kInvalidHandle = -1;
 #endif
 
-// Opens the port known as `name` ("COM3") for exclusive use; no other process may open it.
+// Opens the port known as `name` ("COM3") for exclusive use; no other process may open it (on
+// Linux a pseudo-terminal only keeps out processes that lock it too).
 Status OpenDevice(const char* name, Handle* handle);
-// Gives up exclusive use and closes; Failed leaves the handle open.
+// Discards output not yet sent (flow control may hold it back, and the close would wait for it),
+// gives up exclusive use and closes. The handle is released whatever the result: Failed only
+// reports what the system said, and the caller never uses the handle again.
 Status CloseDevice(Handle handle);
 // Raw binary line, 8 data bits, no parity, `baud`; stop bits and hardware flow control stay as
 // found. Ok only when the port confirms every setting.

@@ -1,11 +1,13 @@
 // termios and poll(). Ports are opened non-blocking and every wait is a poll() against a
 // monotonic deadline, since VTIME counts in tenths of a second and cannot express 20 ms.
-#include <dirent.h>
 #include <fcntl.h>
+#include <linux/major.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -59,6 +61,15 @@ std::uint32_t BaudOf(speed_t speed) {
     return it == kSpeeds.end() ? 0 : it->first;
 }
 
+bool IsPseudoTerminal(int fd) {
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode)) {
+        return false;
+    }
+    const unsigned node = major(status.st_rdev);
+    return node >= UNIX98_PTY_SLAVE_MAJOR && node < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT;
+}
+
 Environment PortVariables() {
     Environment env;
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
@@ -71,11 +82,12 @@ Environment PortVariables() {
     return env;
 }
 
-// A ttyS node exists for every possible legacy UART; only those with hardware report a type.
-bool IsRealUart(const std::string& name) {
-    const int fd = open(("/dev/" + name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+// Only where sysfs is absent. A node that another program holds or that this user may not open is
+// counted as present, so that it does not shift the numbers of the ports after it.
+bool UartAnswers(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return errno == EBUSY || errno == EACCES;
     }
     serial_struct info{};
     const bool real = ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
@@ -83,29 +95,11 @@ bool IsRealUart(const std::string& name) {
     return real;
 }
 
-std::vector<SerialDevice> SerialDevices() {
-    std::vector<SerialDevice> devices;
-    DIR* dir = opendir("/dev");
-    if (dir == nullptr) {
-        return devices;
-    }
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (name.starts_with("ttyUSB") || name.starts_with("ttyACM")) {
-            devices.push_back({std::string(name), true});
-        } else if (name.starts_with("ttyS")) {
-            devices.push_back({std::string(name), IsRealUart(std::string(name))});
-        }
-    }
-    closedir(dir);
-    return devices;
-}
-
 std::optional<std::string> DevicePath(const char* name) {
-    // Listing the devices opens every ttyS node; skip it when the variables decide alone.
     const Environment env = PortVariables();
     return ResolvePortDevice(name, env,
-                             UsesExplicitMap(env) ? std::vector<SerialDevice>{} : SerialDevices());
+                             UsesExplicitMap(env) ? std::vector<SerialDevice>{}
+                                                  : ListSerialDevices("/dev", "/sys", UartAnswers));
 }
 
 // Waits for `events` until `deadline`. The kernel lets a poll() time-out run late by 0.1 % of
@@ -177,8 +171,10 @@ Status OpenDevice(const char* name, Handle* handle) {
     if (fd < 0) {
         return Status::Failed;
     }
-    // flock() keeps out every cooperating process, TIOCEXCL every other open except root's.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+    // flock() keeps out every cooperating process, TIOCEXCL every other open except root's. A
+    // pseudo-terminal lives on with its master, so the flag of a holder that was killed would
+    // lock everyone else out until then; there the lock alone guards it.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || (!IsPseudoTerminal(fd) && ioctl(fd, TIOCEXCL) != 0)) {
         close(fd);
         return Status::Failed;
     }
@@ -187,10 +183,13 @@ Status OpenDevice(const char* name, Handle* handle) {
 }
 
 Status CloseDevice(Handle handle) {
+    // Output held back by flow control would make close() wait for it, 30 s by default.
+    const bool discarded = tcflush(handle, TCOFLUSH) == 0;
     // Fails on a port that hung up; the close below still releases it.
     ioctl(handle, TIOCNXCL);
-    // Linux frees the descriptor even when close() reports an error, except for a bad one.
-    return close(handle) == 0 || errno != EBADF ? Status::Ok : Status::Failed;
+    // Linux frees the descriptor even when close() reports an error.
+    const bool closed = close(handle) == 0;
+    return discarded && closed ? Status::Ok : Status::Failed;
 }
 
 Status ConfigureLine(Handle handle, std::uint32_t baud) {

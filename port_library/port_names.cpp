@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 #include <tuple>
 
 namespace corvanel {
@@ -56,7 +59,34 @@ std::optional<std::string> FromDevices(unsigned port, const std::vector<SerialDe
     return "/dev/" + *std::get<2>(present[port - 1]);
 }
 
+// The serial core gives every UART a type; 0 means no hardware answered at that address.
+bool HasUartType(const std::filesystem::path& typeFile) {
+    std::ifstream in(typeFile);
+    int type = 0;
+    return static_cast<bool>(in >> type) && type != 0;
+}
+
 }  // namespace
+
+std::vector<SerialDevice> ListSerialDevices(const std::string& devDir, const std::string& sysDir,
+                                            const UartProbe& probe) {
+    namespace fs = std::filesystem;
+    const fs::path ttyClass = fs::path(sysDir) / "class" / "tty";
+    std::error_code error;
+    const bool haveSysfs = fs::is_directory(ttyClass, error);
+    std::vector<SerialDevice> devices;
+    for (fs::directory_iterator it(devDir, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.starts_with("ttyUSB") || name.starts_with("ttyACM")) {
+            devices.push_back({name, true});
+        } else if (name.starts_with("ttyS")) {
+            const bool real =
+                haveSysfs ? HasUartType(ttyClass / name / "type") : probe(it->path().string());
+            devices.push_back({name, real});
+        }
+    }
+    return devices;
+}
 
 bool UsesExplicitMap(const Environment& env) {
     return std::any_of(env.begin(), env.end(), [](const auto& variable) {

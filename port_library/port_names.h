@@ -2,6 +2,7 @@
 #ifndef CORVANEL_PORT_NAMES_H
 #define CORVANEL_PORT_NAMES_H
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,6 +19,16 @@ struct SerialDevice {
 
 // Environment variables, name to value.
 using Environment = std::map<std::string, std::string, std::less<>>;
+
+// Asked only where sysfs is absent: whether a UART answers behind the ttyS node at `path`.
+using UartProbe = std::function<bool(const std::string& path)>;
+
+// The serial device nodes in `devDir`. Whether a ttyS node has a UART behind it comes from its
+// type in `<sysDir>/class/tty/<name>/type` (non-zero), without opening the node: an open raises
+// and drops DTR and RTS, and fails for a port that another program holds. Only where that sysfs
+// directory does not exist is `probe` asked.
+std::vector<SerialDevice> ListSerialDevices(const std::string& devDir, const std::string& sysDir,
+                                            const UartProbe& probe);
 
 // True when a CORVANEL_COM<n> variable is set, so that the present devices play no part.
 bool UsesExplicitMap(const Environment& env);

@@ -15,10 +15,7 @@ CSerialPort::~CSerialPort() {
 
 int CSerialPort::Open(std::int32_t port, std::uint32_t baud, std::uint32_t inQueue,
                       std::uint32_t outQueue) {
-    // A handle the system would not close must not be lost by overwriting it.
-    if (Close() != 1) {
-        return 0;
-    }
+    Close();
     char name[16];
     std::snprintf(name, sizeof name, "COM%d", static_cast<int>(port));
     platform::Handle handle = platform::kInvalidHandle;
@@ -38,10 +35,13 @@ int CSerialPort::Open(std::int32_t port, std::uint32_t baud, std::uint32_t inQue
 }
 
 int CSerialPort::Close() {
-    if (IsOpen() && platform::CloseDevice(m_hComm) == Status::Ok) {
+    if (IsOpen()) {
+        // The handle is gone whatever the system reported, and its number may soon belong to
+        // another file.
+        static_cast<void>(platform::CloseDevice(m_hComm));
         m_hComm = platform::kInvalidHandle;
     }
-    return IsOpen() ? 0 : 1;
+    return 1;
 }
 
 int CSerialPort::Communicate(const std::uint8_t* request, std::int32_t length,

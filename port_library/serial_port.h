@@ -25,7 +25,7 @@ public:
     // 1 when port "COM<port>" is open at `baud`, 8 data bits, no parity; 0 otherwise. A port that
     // was open before is closed first.
     int Open(std::int32_t port, std::uint32_t baud, std::uint32_t inQueue, std::uint32_t outQueue);
-    // 1 when no port is open afterwards.
+    // Always 1: the handle is released even when the system reports a failed close.
     int Close();
     // 0 when at least one answer byte arrived; the answer is stored in `response` (at most
     // kResponseCapacity bytes) and counted in `*count`. The count is not touched unless the

@@ -20,7 +20,11 @@ int CloseLibrary(void* module);
 int ExecutablePath(std::string& path);
 
 // Separator between a directory and a file name.
+#if defined(_WIN32)
+inline constexpr char kPathSeparator = '\\';
+#else
 inline constexpr char kPathSeparator = '/';
+#endif
 
 }  // namespace pelorin::platform
 

@@ -11,7 +11,11 @@
 // Shows a message to the operator (the window toolkit's message box); reader/ knows no widgets.
 using MessageSink = std::function<void(std::string_view message)>;
 
+#if defined(_WIN32)
+inline constexpr char kPortLibraryFileName[] = "Corvanel.dll";
+#else
 inline constexpr char kPortLibraryFileName[] = "libcorvanel.so";
+#endif
 inline constexpr char kLoadFailedMessage[] = "Load tessaly.dll failed !";
 
 class CLoadedLibrary {

@@ -11,7 +11,8 @@ packages=(
     python3 python3-serial
     fonts-liberation2 fonts-arphic-uming fonts-wqy-zenhei
     xvfb xdotool imagemagick
-    appstream desktop-file-utils
+    appstream desktop-file-utils librsvg2-bin
+    g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
 )
 
 missing=()

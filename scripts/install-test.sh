@@ -10,6 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
 
+# The reverse-DNS id that names the desktop entry, the AppStream data and the icons.
+app_id=io.github.pelorin.Pelorin
 work=$(mktemp -d "${TMPDIR:-/tmp}/pelorin-install-test.XXXXXX")
 xvfb_pid=
 sim_pid=
@@ -85,16 +87,21 @@ log_is_written() {
 
 # The layout an operator gets under /usr: links, private directory, desktop files, no run path.
 check_tree() {
-    local usr=$1 program target file binary
+    local usr=$1 program target file binary size
     for program in pelorin pelorin-readersim; do
         target=$(readlink "$usr/bin/$program") || fail "bin/$program is not a link in $usr"
         [ "$target" = "../lib/pelorin/$program" ] || fail "bin/$program points to $target"
         [ -x "$usr/bin/$program" ] || fail "bin/$program does not resolve to a program in $usr"
     done
-    for file in lib/pelorin/libcorvanel.so share/applications/pelorin.desktop \
-        share/metainfo/pelorin.metainfo.xml share/icons/hicolor/scalable/apps/pelorin.svg \
+    for file in lib/pelorin/libcorvanel.so share/applications/$app_id.desktop \
+        share/metainfo/$app_id.metainfo.xml share/icons/hicolor/scalable/apps/$app_id.svg \
         share/man/man1/pelorin.1 share/man/man1/pelorin-readersim.1; do
         [ -f "$usr/$file" ] || fail "$file missing in $usr"
+    done
+    for size in 16 32 48 128 256; do
+        file=share/icons/hicolor/${size}x$size/apps/$app_id.png
+        [ "$(identify -format %wx%h "$usr/$file" 2>/dev/null)" = "${size}x$size" ] ||
+            fail "$file missing in $usr or not $size px"
     done
     for binary in "$usr"/lib/pelorin/*; do
         if readelf -d "$binary" | grep -Eq '\((RPATH|RUNPATH)\)'; then
@@ -115,8 +122,10 @@ drive() {
     sim_pid=$!
     wait_for 20 test -e "$run/reader" || fail "the simulator did not come up"
 
-    # The program through its /usr/bin link, from an empty working directory, COM3 the only port.
-    (cd "$run/cwd" && CORVANEL_COM3=$run/reader exec "$usr/bin/pelorin") >"$run/pelorin.log" 2>&1 &
+    # The program through its /usr/bin link, from an empty working directory, COM3 the only port,
+    # with settings of its own (verify after write off, as at first).
+    (cd "$run/cwd" && XDG_CONFIG_HOME=$run/config CORVANEL_COM3=$run/reader \
+        exec "$usr/bin/pelorin") >"$run/pelorin.log" 2>&1 &
     app_pid=$!
 
     local window
@@ -127,7 +136,7 @@ drive() {
     wait_for 30 sim_saw 0601 || fail "the program did not find the reader (no signal after check)"
 
     # Type into the group's boxes and press its Write button: the points are the centres of the
-    # controls in app/pelorin_dlg.ui.
+    # controls in app/qt/pelorin_dlg.ui.
     xdotool windowfocus --sync "$window" 2>/dev/null || true
     xdotool mousemove --window "$window" 86 195 click 1
     sleep 0.3
@@ -173,12 +182,10 @@ drive() {
 DESTDIR=$work/stage cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1 ||
     fail "cmake --install failed"
 check_tree "$work/stage/usr"
-desktop-file-validate "$work/stage/usr/share/applications/pelorin.desktop" >>"$work/install.log" 2>&1 ||
+desktop-file-validate "$work/stage/usr/share/applications/$app_id.desktop" >>"$work/install.log" 2>&1 ||
     fail "the desktop entry does not validate"
-# The component id is the program's name: the project has no domain for a reverse-DNS id.
-appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info \
-    "$work/stage/usr/share/metainfo/pelorin.metainfo.xml" >>"$work/install.log" 2>&1 ||
-    fail "the AppStream metadata does not validate"
+appstreamcli validate --no-net --strict "$work/stage/usr/share/metainfo/$app_id.metainfo.xml" \
+    >>"$work/install.log" 2>&1 || fail "the AppStream metadata does not validate without warnings"
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 ||
     fail "cpack -G DEB failed"
 debs=("$work"/package/pelorin_*_*.deb)

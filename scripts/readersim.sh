@@ -1,6 +1,7 @@
 # Sourced by the scripts that run Pelorin against the simulated reader: starts
 # pelorin-readersim as a reader on COM3 with five blank tags, linked at "$work/com3", and stops it
-# and removes "$work" when the calling script exits.
+# and removes "$work" when the calling script exits. A written tag stays 100 ms before the next one
+# is laid on, so that verify after write can read it back.
 # Usage: work=$(mktemp -d); start_readersim <pelorin-readersim>
 
 sim_pid=
@@ -14,7 +15,7 @@ stop_readersim() {
 
 start_readersim() {
     trap stop_readersim EXIT
-    "$1" --port 3 --tags 5 --link "$work/com3" >"$work/readersim.out" &
+    "$1" --port 3 --tags 5 --lift-ms 100 --link "$work/com3" >"$work/readersim.out" &
     sim_pid=$!
     for _ in $(seq 50); do
         [ -e "$work/com3" ] && return 0

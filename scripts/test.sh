@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole test suite on a fresh machine: install what is missing, then configure, build and
 # run every test, once in the default build and once under the address and UB sanitizers; then
-# fuzz the reader's answer handling for a bounded time; last, install the default build into a
-# staging directory and run the installed program against the simulator.
+# fuzz the reader's answer handling for a bounded time; then cross-build for Windows and run those
+# tests under Wine; last, install the default build into a staging directory and run the
+# installed program against the simulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,9 +19,14 @@ run_fuzz() {
 }
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(default asan fuzz)
+[ ${#presets[@]} -gt 0 ] || presets=(default asan fuzz windows)
 for preset in "${presets[@]}"; do
     echo "=== $preset"
+    if [ "$preset" = windows ]; then
+        # The Windows tests talk to the Linux reader simulator of the default build.
+        cmake --preset default >/dev/null
+        cmake --build --preset default --target pelorin-readersim
+    fi
     cmake --preset "$preset"
     cmake --build --preset "$preset"
     if [ "$preset" = fuzz ]; then

@@ -26,7 +26,11 @@ const char kUsage[] =
     "  --baud N           pacing of answer bytes (default 19200)\n"
     "  --processing-ms N  reader's time before its first answer byte (default 2)\n"
     "  --swap-ms N        time the next tag takes to appear after a write (default 300)\n"
-    "  --fault NAME       silent, status, two-bursts, stale-bytes, overlong, short, hang-up\n"
+    "  --lift-ms N        time the written tag stays on the reader before it is taken off\n"
+    "                     (default 0)\n"
+    "  --fault NAME       silent, status, two-bursts, stale-bytes, overlong, short, hang-up,\n"
+    "                     lost-write (writes answered as done but not kept on the tag)\n"
+    "  --burst-gap-ms N   pause between the two bursts of the two-bursts fault (default 30)\n"
     "  --verbose          print every request and answer with a time stamp\n"
     "  --help             this text\n";
 
@@ -43,6 +47,7 @@ constexpr FaultName kFaults[] = {
     {"overlong", readersim::Fault::Overlong},
     {"short", readersim::Fault::ShortAnswer},
     {"hang-up", readersim::Fault::HangUp},
+    {"lost-write", readersim::Fault::LostWrite},
 };
 
 struct Settings {
@@ -80,8 +85,9 @@ int ParseArguments(int argc, char** argv, Settings& settings) {
             settings.verbose = true;
             continue;
         }
-        constexpr std::string_view kValued[] = {"--port",          "--link",    "--tags", "--baud",
-                                                "--processing-ms", "--swap-ms", "--fault"};
+        constexpr std::string_view kValued[] = {"--port",    "--link",          "--tags",
+                                                "--baud",    "--processing-ms", "--swap-ms",
+                                                "--lift-ms", "--fault",         "--burst-gap-ms"};
         if (std::find(std::begin(kValued), std::end(kValued), arg) == std::end(kValued)) {
             std::fprintf(stderr, "pelorin-readersim: unknown option %s\n", argv[i]);
             return 1;
@@ -108,6 +114,12 @@ int ParseArguments(int argc, char** argv, Settings& settings) {
         } else if (arg == "--swap-ms") {
             ok = ParseNumber(value, 0, 600000, number);
             settings.options.tagSwapDelay = std::chrono::milliseconds(number);
+        } else if (arg == "--lift-ms") {
+            ok = ParseNumber(value, 0, 600000, number);
+            settings.options.tagLiftDelay = std::chrono::milliseconds(number);
+        } else if (arg == "--burst-gap-ms") {
+            ok = ParseNumber(value, 0, 60000, number);
+            settings.options.burstGap = std::chrono::milliseconds(number);
         } else if (arg == "--fault") {
             ok = false;
             for (const FaultName& f : kFaults) {

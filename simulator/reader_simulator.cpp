@@ -69,6 +69,7 @@ struct ReaderSimulator::Impl {
     std::optional<TagMemory> current;
     std::deque<TagMemory> queue;
     std::vector<TagMemory> written;
+    std::optional<Clock::time_point> liftAt;
     std::optional<Clock::time_point> swapAt;
     std::uint32_t nextBlankSerial = 1;
     std::vector<Request> requests;
@@ -137,8 +138,10 @@ void ReaderSimulator::Impl::Run() {
             if (!out.empty() && !outputBlocked) {
                 deadline = out.front().due;
             }
-            if (swapAt && (!deadline || *swapAt < *deadline)) {
-                deadline = swapAt;
+            for (const std::optional<Clock::time_point>& move : {liftAt, swapAt}) {
+                if (move && (!deadline || *move < *deadline)) {
+                    deadline = move;
+                }
             }
             wantWrite = outputBlocked;
         }
@@ -156,13 +159,10 @@ void ReaderSimulator::Impl::Run() {
         {
             std::lock_guard lock(mutex);
             const Clock::time_point now = Clock::now();
-            if (got < 0) {
-                DoHangUp();
-            } else if (got > 0) {
-                HandleInput(buffer.data(), static_cast<std::size_t>(got), now, traceLines);
-            }
-            if (events & platform::kWritable) {
-                outputBlocked = false;
+            // Tags move before the input is answered: a request after the moment sees the move.
+            if (liftAt && now >= *liftAt) {
+                liftAt.reset();
+                current.reset();
             }
             if (swapAt && now >= *swapAt) {
                 swapAt.reset();
@@ -170,6 +170,14 @@ void ReaderSimulator::Impl::Run() {
                     current = queue.front();
                     queue.pop_front();
                 }
+            }
+            if (got < 0) {
+                DoHangUp();
+            } else if (got > 0) {
+                HandleInput(buffer.data(), static_cast<std::size_t>(got), now, traceLines);
+            }
+            if (events & platform::kWritable) {
+                outputBlocked = false;
             }
             if (!hungUp) {
                 SendDue(now, traceLines);
@@ -230,11 +238,17 @@ std::vector<std::uint8_t> ReaderSimulator::Impl::Execute(const ParsedFrame& fram
             if (frame.data.size() != 9 && frame.data.size() != 12) {
                 return {kStatusBadLength};
             }
-            std::copy(frame.data.begin(), frame.data.end(), current->begin());
-            written.push_back(*current);
+            if (options.fault != Fault::LostWrite) {
+                std::copy(frame.data.begin(), frame.data.end(), current->begin());
+                written.push_back(*current);
+            }
             if (!queue.empty()) {
-                current.reset();
                 swapAt = now + options.tagSwapDelay;
+                if (options.tagLiftDelay <= std::chrono::milliseconds::zero()) {
+                    current.reset();
+                } else if (options.tagLiftDelay < options.tagSwapDelay) {
+                    liftAt = now + options.tagLiftDelay;
+                }
             }
             return {kStatusOk};
         case kCmdSignal:
@@ -350,12 +364,14 @@ const std::string& ReaderSimulator::devicePath() const {
 void ReaderSimulator::placeTag(const TagMemory& tag) {
     std::lock_guard lock(impl_->mutex);
     impl_->current = tag;
+    impl_->liftAt.reset();
     impl_->swapAt.reset();
 }
 
 void ReaderSimulator::removeTag() {
     std::lock_guard lock(impl_->mutex);
     impl_->current.reset();
+    impl_->liftAt.reset();
     impl_->swapAt.reset();
 }
 
@@ -379,6 +395,7 @@ void ReaderSimulator::queueBlankTags(std::size_t count) {
 void ReaderSimulator::placeBlankTag() {
     std::lock_guard lock(impl_->mutex);
     impl_->current = BlankTag(impl_->nextBlankSerial++);
+    impl_->liftAt.reset();
     impl_->swapAt.reset();
 }
 

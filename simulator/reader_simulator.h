@@ -64,14 +64,20 @@ enum class Fault {
     ShortAnswer,  // one byte only (0xAA)
     HangUp,       // closes the line after Options::hangUpAfterBytes bytes of the next answer,
                   // once the other side has read them (10 ms to 200 ms after the last one)
+    LostWrite,    // a write is answered with status 0 but the tag keeps its old memory
 };
-// Under Silent and Status a command has no effect on the tag field or the beep count; under the
-// other faults it takes effect and only the delivery of its answer is disturbed.
+// Under Silent and Status a command has no effect on the tag field or the beep count; under
+// LostWrite a write changes no tag and joins no written tags, yet the tag is taken off and the
+// next one laid on as after a good write; under the other faults a command takes effect and only
+// the delivery of its answer is disturbed.
 
 struct Options {
     unsigned baud = 19200;                        // pacing of answer bytes
     std::chrono::microseconds processing{2000};   // reader's time before its first byte
     std::chrono::milliseconds tagSwapDelay{300};  // queued tag appears this long after a write
+    // The written tag stays on the reader this long before it is taken off (0: at once); a delay
+    // not shorter than tagSwapDelay leaves it there until the next tag replaces it.
+    std::chrono::milliseconds tagLiftDelay{0};
     Fault fault = Fault::None;
     std::uint8_t faultStatus = 0x05;
     std::chrono::milliseconds burstGap{30};
@@ -97,7 +103,7 @@ public:
     void removeTag();                     // nothing on the reader
     std::optional<TagMemory> currentTag() const;
     // Tags laid on the reader one after another: each successful write takes the written tag
-    // away and, tagSwapDelay later, places the next one from this queue.
+    // away (tagLiftDelay later) and, tagSwapDelay later, places the next one from this queue.
     void queueTags(const std::vector<TagMemory>& tags);
     void queueBlankTags(std::size_t count);  // blank tags have distinct non-zero serial bytes
     void placeBlankTag();                    // a new blank tag now lies on the reader

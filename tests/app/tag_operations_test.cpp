@@ -1,5 +1,4 @@
 // The buttons of the two identity groups against the real port library and the reader simulator.
-#include <QDir>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -8,21 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "tag_test_support.h"
+#include "core_test_support.h"
 
 namespace {
 
 using namespace tagtest;
 using std::chrono::milliseconds;
 
-constexpr std::uint16_t kRead = RDR_CMD_READ_TAG;
-constexpr std::uint16_t kWrite = RDR_CMD_WRITE_TAG;
-constexpr std::uint16_t kSignal = RDR_CMD_SIGNAL;
-using CommandList = std::vector<std::uint16_t>;
-
 // 528 000000012345, an animal tag, exactly as the plain write puts it on a tag.
 constexpr readersim::TagMemory kAnimalTag = {0x00, 0x00, 0x00, 0x30, 0x39, 0x02, 0x10, 0x00,
                                              0x80, 0,    0,    0,    0,    0,    0};
+// 528 000000012345, an animal, scrambled under the built-in key.
+constexpr TagRecord kScrambledAnimal = {0x02, 0x3C, 0x4E, 0xBB, 0x16, 0x01, 0xBE, 0x00, 0x01};
+// kAnimalTag scrambled in place under the built-in key: the same numbers, its flag byte kept.
+constexpr TagRecord kAnimalTagScrambled = {0x02, 0x3C, 0x4E, 0xBB, 0x16, 0x01, 0xBE, 0x00, 0x80};
 
 enum class Reader { kTag, kNoTag, kFailureStatus };
 
@@ -83,20 +81,20 @@ TEST_P(ReadButtons, PlainRead) {
     dlg->m_strCountry = "111";
     dlg->m_strNational = "222";
     dlg->UpdateData(false);
-    Ui().IDC_1095_Animal->setChecked(c.filled);
+    Check(IDC_ANIMAL, c.filled);
 
-    Click(Ui().IDC_1101_Read);
+    dlg->OnRead();
 
     EXPECT_EQ(Commands(), c.commands);
     EXPECT_EQ(Beeps(), c.beeps);
-    EXPECT_EQ(Ui().IDC_1131_Country->text(), c.filled ? "528" : "");
-    EXPECT_EQ(Ui().IDC_1139_National->text(), c.filled ? "000000012345" : "");
+    EXPECT_EQ(Text(IDC_COUNTRY), c.filled ? "528" : "");
+    EXPECT_EQ(Text(IDC_NATIONAL), c.filled ? "000000012345" : "");
     // Flag byte 0x80 counts as an animal.
-    EXPECT_EQ(Ui().IDC_1095_Animal->isChecked(), c.filled);
+    EXPECT_EQ(Checked(IDC_ANIMAL), c.filled);
     if (!c.filled) {
         ExpectFailureSignalPauses();
     }
-    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_TRUE(Messages().empty());
 }
 
 TEST_P(ReadButtons, UnscrambledRead) {
@@ -105,21 +103,20 @@ TEST_P(ReadButtons, UnscrambledRead) {
     dlg->m_strFdxCountry = "111";
     dlg->m_strFdxNational = "222";
     dlg->UpdateData(false);
-    Ui().IDC_1096_FdxAnimal->setChecked(c.filled);
+    Check(IDC_FDX_ANIMAL, c.filled);
 
-    Click(Ui().IDC_1107_FdxRead);
+    dlg->OnFdxRead();
 
     EXPECT_EQ(Commands(), c.commands);
     EXPECT_EQ(Beeps(), c.beeps);
-    const ReadIdentity expected = UnscrambledRead(ReadBufferOf(kAnimalTag));
-    EXPECT_EQ(Ui().IDC_1133_FdxCountry->text().toStdString(), c.filled ? expected.strCountry : "");
-    EXPECT_EQ(Ui().IDC_1145_FdxNational->text().toStdString(),
-              c.filled ? expected.strNational : "");
-    EXPECT_EQ(Ui().IDC_1096_FdxAnimal->isChecked(), c.filled);
+    // The tag's 528 000000012345 unscrambled under the built-in key.
+    EXPECT_EQ(Text(IDC_FDX_COUNTRY), c.filled ? "667" : "");
+    EXPECT_EQ(Text(IDC_FDX_NATIONAL), c.filled ? "028385856060" : "");
+    EXPECT_EQ(Checked(IDC_FDX_ANIMAL), c.filled);
     if (!c.filled) {
         ExpectFailureSignalPauses();
     }
-    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_TRUE(Messages().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -150,11 +147,11 @@ class PlainWriteButton : public TagOperations,
 TEST_P(PlainWriteButton, Outcome) {
     const PlainWriteCase& c = GetParam();
     Arrange(c.reader);
-    Ui().IDC_1131_Country->setText("528");
-    Ui().IDC_1139_National->setText("000000012345");
-    Ui().IDC_1095_Animal->setChecked(true);
+    Text(IDC_COUNTRY) = "528";
+    Text(IDC_NATIONAL) = "000000012345";
+    Check(IDC_ANIMAL, true);
 
-    Click(Ui().IDC_1102_Write);
+    dlg->OnWrite();
 
     EXPECT_EQ(Commands(), c.commands);
     EXPECT_EQ(Beeps(), c.beeps);
@@ -162,17 +159,18 @@ TEST_P(PlainWriteButton, Outcome) {
     if (c.written) {
         EXPECT_EQ(WriteData(), std::vector<std::vector<std::uint8_t>>{record});
         ASSERT_EQ(sim.writtenTags().size(), 1u);
-        EXPECT_EQ(RecordOf(sim.writtenTags()[0]), PlainWrite("528", "000000012345", true).record);
+        const TagRecord onTag = RecordOf(sim.writtenTags()[0]);
+        EXPECT_EQ(std::vector<std::uint8_t>(onTag.begin(), onTag.end()), record);
     }
     EXPECT_TRUE(sim.writtenTags().empty() != c.written);
-    EXPECT_EQ(Ui().IDC_1131_Country->text(), "528");
-    EXPECT_EQ(Ui().IDC_1139_National->text(), c.written ? "000000012346" : "000000012345");
+    EXPECT_EQ(Text(IDC_COUNTRY), "528");
+    EXPECT_EQ(Text(IDC_NATIONAL), c.written ? "000000012346" : "000000012345");
     EXPECT_EQ(LogLines(), c.written ? std::vector<std::string>{LogLine("528000000012345", "N")}
                                     : std::vector<std::string>{});
     // The plain group never touches the remembered records.
     EXPECT_EQ(g_abLastWritten, RememberedRecord{});
     EXPECT_EQ(g_abLastScrambled, RememberedRecord{});
-    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_TRUE(Messages().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -202,36 +200,35 @@ class FdxWriteButton : public TagOperations, public ::testing::WithParamInterfac
 TEST_P(FdxWriteButton, Outcome) {
     const FdxWriteCase& c = GetParam();
     Arrange(c.reader);
-    Ui().IDC_1131_Country->setText("111");
-    Ui().IDC_1139_National->setText("222");
-    Ui().IDC_1133_FdxCountry->setText("528");
-    Ui().IDC_1145_FdxNational->setText("000000012345");
-    Ui().IDC_1132_FdxAdd->setText("3");
-    Ui().IDC_1096_FdxAnimal->setChecked(true);
-    const WriteIdentity expected = ScrambledWrite("528", "000000012345", true);
+    Text(IDC_COUNTRY) = "111";
+    Text(IDC_NATIONAL) = "222";
+    Text(IDC_FDX_COUNTRY) = "528";
+    Text(IDC_FDX_NATIONAL) = "000000012345";
+    Text(IDC_FDX_ADD) = "3";
+    Check(IDC_FDX_ANIMAL, true);
 
-    Click(Ui().IDC_1108_FdxWrite);
+    dlg->OnFdxWrite();
 
     EXPECT_EQ(Commands(), c.commands);
     EXPECT_EQ(Beeps(), c.beeps);
     if (c.written) {
         ASSERT_EQ(sim.writtenTags().size(), 1u);
-        EXPECT_EQ(RecordOf(sim.writtenTags()[0]), expected.record);
+        EXPECT_EQ(RecordOf(sim.writtenTags()[0]), kScrambledAnimal);
     }
     EXPECT_TRUE(sim.writtenTags().empty() != c.written);
     RememberedRecord remembered{};
     if (c.written) {
-        std::copy_n(expected.record.begin(), remembered.size(), remembered.begin());
+        std::copy_n(kScrambledAnimal.begin(), remembered.size(), remembered.begin());
     }
     EXPECT_EQ(g_abLastWritten, remembered);
-    EXPECT_EQ(Ui().IDC_1145_FdxNational->text(), c.written ? "000000012348" : "000000012345");
+    EXPECT_EQ(Text(IDC_FDX_NATIONAL), c.written ? "000000012348" : "000000012345");
     // The log holds the identity as entered, not as scrambled.
     EXPECT_EQ(LogLines(), c.written ? std::vector<std::string>{LogLine("528000000012345", "Y")}
                                     : std::vector<std::string>{});
     // The other group's texts are emptied whatever the outcome.
-    EXPECT_EQ(Ui().IDC_1131_Country->text(), "");
-    EXPECT_EQ(Ui().IDC_1139_National->text(), "");
-    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_EQ(Text(IDC_COUNTRY), "");
+    EXPECT_EQ(Text(IDC_NATIONAL), "");
+    EXPECT_TRUE(Messages().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -251,43 +248,39 @@ INSTANTIATE_TEST_SUITE_P(
 // The same-tag refusals of FDX-B Write and DES.
 struct RefusalCase {
     const char* name;
-    std::function<void(CPelorinDlg&)> press;
+    void (CPelorinDlg::*press)();
     // The refused operation turns its continuous mode off.
-    QPushButton* Ui::CPelorinDlg::*contButton;
-    QPushButton* Ui::CPelorinDlg::*stopButton;
+    int contButton;
+    int stopButton;
     std::uint8_t* flag;
     const char* message;
 };
 
 class Refusals : public TagOperations, public ::testing::WithParamInterface<RefusalCase> {
 protected:
-    void Press() { GetParam().press(*dlg); }
+    void Press() { ((*dlg).*GetParam().press)(); }
     void ExpectRefused(std::size_t writesBefore) {
         const RefusalCase& c = GetParam();
         EXPECT_EQ(Commands(), CommandList{kRead});
         EXPECT_EQ(sim.writtenTags().size(), writesBefore);
-        ASSERT_EQ(watcher->Boxes().size(), 1u);
-        const apptest::ShownBox& box = watcher->Boxes()[0];
-        EXPECT_EQ(box.text, QString::fromUtf8(c.message));
-        EXPECT_EQ(box.title, "Pelorin");
-        EXPECT_EQ(box.buttons, QMessageBox::Ok);
+        EXPECT_EQ(Messages(), std::vector<std::string>{c.message});
         EXPECT_EQ(*c.flag, 0);
-        EXPECT_TRUE((Ui().*c.contButton)->isEnabled());
-        EXPECT_FALSE((Ui().*c.stopButton)->isEnabled());
+        EXPECT_TRUE(Enabled(c.contButton));
+        EXPECT_FALSE(Enabled(c.stopButton));
     }
 };
 
 TEST_P(Refusals, SameTagTwiceInARow) {
     sim.placeBlankTag();
-    Ui().IDC_1133_FdxCountry->setText("528");
-    Ui().IDC_1145_FdxNational->setText("000000012345");
+    Text(IDC_FDX_COUNTRY) = "528";
+    Text(IDC_FDX_NATIONAL) = "000000012345";
     Press();
     ASSERT_EQ(sim.writtenTags().size(), 1u);
-    ASSERT_TRUE(BoxTexts().empty());
+    ASSERT_TRUE(Messages().empty());
     // As if the mode were on.
     *GetParam().flag = 1;
-    (Ui().*GetParam().contButton)->setEnabled(false);
-    (Ui().*GetParam().stopButton)->setEnabled(true);
+    window.EnableItem(GetParam().contButton, false);
+    window.EnableItem(GetParam().stopButton, true);
     sim.clearRequests();
     const int beeps = Beeps();
 
@@ -308,71 +301,65 @@ TEST_P(Refusals, ZeroTagAsFirstOperation) {
 
 INSTANTIATE_TEST_SUITE_P(
     Buttons, Refusals,
-    ::testing::Values(
-        RefusalCase{"FdxWrite",
-                    [](CPelorinDlg& d) {
-                        QTest::mouseClick(d.Controls().IDC_1108_FdxWrite, Qt::LeftButton);
-                    },
-                    &Ui::CPelorinDlg::IDC_1146_ContWrite, &Ui::CPelorinDlg::IDC_1147_StopWrite,
-                    &g_bContWrite, kAlreadyWritten},
-        RefusalCase{
-            "Des",
-            [](CPelorinDlg& d) { QTest::mouseClick(d.Controls().IDC_1152_Des, Qt::LeftButton); },
-            &Ui::CPelorinDlg::IDC_1150_ContDes, &Ui::CPelorinDlg::IDC_1151_StopDes, &g_bContDes,
-            kAlreadyScrambled}),
+    ::testing::Values(RefusalCase{"FdxWrite", &CPelorinDlg::OnFdxWrite, IDC_CONT_WRITE,
+                                  IDC_STOP_WRITE, &g_bContWrite, kAlreadyWritten},
+                      RefusalCase{"Des", &CPelorinDlg::OnDes, IDC_CONT_DES, IDC_STOP_DES,
+                                  &g_bContDes, kAlreadyScrambled}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TagOperations, FdxWriteTwiceRefusesAlthoughTheNationalAdvanced) {
     sim.placeBlankTag();
-    Ui().IDC_1133_FdxCountry->setText("528");
-    Ui().IDC_1145_FdxNational->setText("000000012345");
-    Click(Ui().IDC_1108_FdxWrite);
-    Click(Ui().IDC_1108_FdxWrite);
+    Text(IDC_FDX_COUNTRY) = "528";
+    Text(IDC_FDX_NATIONAL) = "000000012345";
+    dlg->OnFdxWrite();
+    dlg->OnFdxWrite();
 
     EXPECT_EQ(Commands(), (CommandList{kRead, kWrite, kSignal, kRead}));
-    EXPECT_EQ(BoxTexts(), std::vector<QString>{QString::fromUtf8(kAlreadyWritten)});
-    EXPECT_EQ(Ui().IDC_1145_FdxNational->text(), "000000012346");
+    EXPECT_EQ(Messages(), std::vector<std::string>{kAlreadyWritten});
+    EXPECT_EQ(Text(IDC_FDX_NATIONAL), "000000012346");
     EXPECT_EQ(LogLines().size(), 1u);
 }
 
 // The tag differs from the last one written only in its animal flag: still the same tag.
 TEST_F(TagOperations, SameTagIgnoresTheAnimalFlag) {
-    const WriteIdentity written = ScrambledWrite("528", "000000012345", false);
-    RememberRecord(written.record, g_abLastWritten);
-    TagRecord animal = written.record;
+    TagRecord animal = kScrambledAnimal;
+    animal[8] = 0;
+    RememberRecord(animal, g_abLastWritten);
     animal[8] = 1;
     sim.placeTag(TagHolding(animal));
-    Click(Ui().IDC_1108_FdxWrite);
+    dlg->OnFdxWrite();
     EXPECT_EQ(Commands(), CommandList{kRead});
-    EXPECT_EQ(BoxTexts(), std::vector<QString>{QString::fromUtf8(kAlreadyWritten)});
+    EXPECT_EQ(Messages(), std::vector<std::string>{kAlreadyWritten});
 }
 
 // A plain write in between does not change what FDX-B Write compares with.
 TEST_F(TagOperations, PlainWriteKeepsTheFdxRememberedRecord) {
     sim.placeBlankTag();
-    Ui().IDC_1133_FdxCountry->setText("528");
-    Ui().IDC_1145_FdxNational->setText("000000012345");
-    Click(Ui().IDC_1108_FdxWrite);
+    Text(IDC_FDX_COUNTRY) = "528";
+    Text(IDC_FDX_NATIONAL) = "000000012345";
+    dlg->OnFdxWrite();
     const RememberedRecord remembered = g_abLastWritten;
-    Ui().IDC_1131_Country->setText("528");
-    Ui().IDC_1139_National->setText("000000099999");
-    Click(Ui().IDC_1102_Write);
+    Text(IDC_COUNTRY) = "528";
+    Text(IDC_NATIONAL) = "000000099999";
+    dlg->OnWrite();
     EXPECT_EQ(g_abLastWritten, remembered);
 }
 
 TEST_F(TagOperations, IncrementZeroWritesTheSameIdentityToTheNextTag) {
     sim.placeBlankTag();
-    Ui().IDC_1133_FdxCountry->setText("528");
-    Ui().IDC_1145_FdxNational->setText("000000012345");
-    Ui().IDC_1132_FdxAdd->setText("0");
-    Click(Ui().IDC_1108_FdxWrite);
+    Text(IDC_FDX_COUNTRY) = "528";
+    Text(IDC_FDX_NATIONAL) = "000000012345";
+    Text(IDC_FDX_ADD) = "0";
+    dlg->OnFdxWrite();
     sim.placeBlankTag();
-    Click(Ui().IDC_1108_FdxWrite);
+    dlg->OnFdxWrite();
 
+    // The second write asks, since the log holds the identity, and goes on with Yes.
+    EXPECT_EQ(window.m_questions.size(), 1u);
     const auto written = sim.writtenTags();
     ASSERT_EQ(written.size(), 2u);
     EXPECT_EQ(RecordOf(written[0]), RecordOf(written[1]));
-    EXPECT_EQ(Ui().IDC_1145_FdxNational->text(), "000000012345");
+    EXPECT_EQ(Text(IDC_FDX_NATIONAL), "000000012345");
     EXPECT_EQ(LogLines(), std::vector<std::string>(2, LogLine("528000000012345", "Y")));
 }
 
@@ -380,63 +367,73 @@ TEST_F(TagOperations, IncrementZeroWritesTheSameIdentityToTheNextTag) {
 struct KeyCase {
     const char* name;
     const char* key;  // null: the built-in key
+    TagRecord onTag;  // 528 012345678901, an animal
 };
 
 class FdxRoundTrip : public TagOperations, public ::testing::WithParamInterface<KeyCase> {};
 
 TEST_P(FdxRoundTrip, ReadsBackTheEnteredIdentity) {
     if (GetParam().key != nullptr) {
-        Ui().IDC_1148_Key->setText(GetParam().key);
-        Click(Ui().IDC_1149_LoadKey);
-        ASSERT_TRUE(BoxTexts().empty());
+        Text(IDC_KEY) = GetParam().key;
+        dlg->OnLoadKey();
+        ASSERT_TRUE(Messages().empty());
     }
     sim.placeBlankTag();
-    Ui().IDC_1133_FdxCountry->setText("528");
-    Ui().IDC_1145_FdxNational->setText("012345678901");
-    Ui().IDC_1096_FdxAnimal->setChecked(true);
-    Click(Ui().IDC_1108_FdxWrite);
+    Text(IDC_FDX_COUNTRY) = "528";
+    Text(IDC_FDX_NATIONAL) = "012345678901";
+    Check(IDC_FDX_ANIMAL, true);
+    dlg->OnFdxWrite();
 
     ASSERT_EQ(sim.writtenTags().size(), 1u);
     const TagRecord onTag = RecordOf(sim.writtenTags()[0]);
-    EXPECT_EQ(onTag, ScrambledWrite("528", "012345678901", true).record);
-    const bool plain =
-        GetParam().key != nullptr && std::string(GetParam().key) == "000000000000000";
-    EXPECT_EQ(onTag == PlainWrite("528", "012345678901", true).record, plain);
+    EXPECT_EQ(onTag, GetParam().onTag);
 
-    Ui().IDC_1133_FdxCountry->clear();
-    Ui().IDC_1145_FdxNational->clear();
-    Ui().IDC_1096_FdxAnimal->setChecked(false);
-    Click(Ui().IDC_1107_FdxRead);
-    EXPECT_EQ(Ui().IDC_1133_FdxCountry->text(), "528");
-    EXPECT_EQ(Ui().IDC_1145_FdxNational->text(), "012345678901");
-    EXPECT_TRUE(Ui().IDC_1096_FdxAnimal->isChecked());
+    Text(IDC_FDX_COUNTRY).clear();
+    Text(IDC_FDX_NATIONAL).clear();
+    Check(IDC_FDX_ANIMAL, false);
+    dlg->OnFdxRead();
+    EXPECT_EQ(Text(IDC_FDX_COUNTRY), "528");
+    EXPECT_EQ(Text(IDC_FDX_NATIONAL), "012345678901");
+    EXPECT_TRUE(Checked(IDC_FDX_ANIMAL));
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, FdxRoundTrip,
-                         ::testing::Values(KeyCase{"BuiltIn", nullptr},
-                                           KeyCase{"Loaded", "907132465801234"},
-                                           KeyCase{"AllZero", "000000000000000"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Keys, FdxRoundTrip,
+    ::testing::Values(
+        KeyCase{"BuiltIn", nullptr, {0x01, 0x36, 0x7A, 0x66, 0xAF, 0x03, 0x7E, 0x00, 0x01}},
+        KeyCase{
+            "Loaded", "907132465801234", {0x09, 0xA1, 0x85, 0x52, 0x7A, 0x02, 0x69, 0x00, 0x01}},
+        // The plain record: an all-zero key scrambles nothing.
+        KeyCase{
+            "AllZero", "000000000000000", {0x02, 0xDF, 0xDC, 0x1C, 0x35, 0x02, 0x10, 0x00, 0x01}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Load Key.
 struct LoadKeyCase {
     const char* name;
     const char* text;
     const char* message;  // null: accepted
+    const char* storePrompt = nullptr;
 };
 
 class LoadKeyButton : public TagOperations, public ::testing::WithParamInterface<LoadKeyCase> {};
 
 TEST_P(LoadKeyButton, Outcome) {
     const LoadKeyCase& c = GetParam();
-    Ui().IDC_1148_Key->setText(QString::fromUtf8(c.text));
-    Click(Ui().IDC_1149_LoadKey);
+    Text(IDC_KEY) = c.text;
+    dlg->OnLoadKey();
 
     const bool loaded = c.message == nullptr;
-    EXPECT_EQ(BoxTexts(),
-              loaded ? std::vector<QString>{} : std::vector<QString>{QString::fromUtf8(c.message)});
-    EXPECT_EQ(Ui().IDC_1149_LoadKey->isEnabled(), !loaded);
-    EXPECT_EQ(Ui().IDC_1148_Key->isEnabled(), !loaded);
+    std::vector<std::string> messages;
+    if (c.storePrompt != nullptr) {
+        messages.emplace_back(c.storePrompt);
+    }
+    if (!loaded) {
+        messages.emplace_back(c.message);
+    }
+    EXPECT_EQ(Messages(), messages);
+    EXPECT_EQ(Enabled(IDC_LOAD_KEY), !loaded);
+    EXPECT_EQ(Enabled(IDC_KEY), !loaded);
     if (loaded) {
         EXPECT_EQ(g_abCipherKey, (CipherKey{1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5}));
     } else {
@@ -451,8 +448,9 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadKeyCase{"FourteenDigits", "12345678901234", "密钥必须15位！"},
                       LoadKeyCase{"Letter", "12345678901234A", "密钥必须为数字！"},
                       LoadKeyCase{"Space", "1234567 9012345", "密钥必须为数字！"},
-                      // Two bytes per character in GBK: 16 bytes.
-                      LoadKeyCase{"ChineseCharacter", "12345678901234中", "密钥必须15位！"}),
+                      // Two bytes per character in GBK: 16 bytes, which the store reports first.
+                      LoadKeyCase{"ChineseCharacter", "12345678901234中", "密钥必须15位！",
+                                  "请输入不超过 15 个字符。"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // DES: scramble the tag on the reader in place.
@@ -469,22 +467,20 @@ class DesButton : public TagOperations, public ::testing::WithParamInterface<Des
 TEST_P(DesButton, Outcome) {
     const DesCase& c = GetParam();
     Arrange(c.reader);
-    Ui().IDC_1133_FdxCountry->setText("111");
+    Text(IDC_FDX_COUNTRY) = "111";
 
     const auto start = std::chrono::steady_clock::now();
-    Click(Ui().IDC_1152_Des);
+    dlg->OnDes();
     const auto took = std::chrono::steady_clock::now() - start;
 
     EXPECT_EQ(Commands(), c.commands);
     EXPECT_EQ(Beeps(), c.beeps);
     RememberedRecord remembered{};
     if (c.written) {
-        const TagRecord expected = ScrambleInPlace(ReadBufferOf(kAnimalTag));
         ASSERT_EQ(sim.writtenTags().size(), 1u);
-        EXPECT_EQ(RecordOf(sim.writtenTags()[0]), expected);
         // The animal flag byte goes back as it was read.
-        EXPECT_EQ(expected[8], 0x80);
-        std::copy_n(expected.begin(), remembered.size(), remembered.begin());
+        EXPECT_EQ(RecordOf(sim.writtenTags()[0]), kAnimalTagScrambled);
+        std::copy_n(kAnimalTagScrambled.begin(), remembered.size(), remembered.begin());
         // The pause after a scramble.
         EXPECT_GE(took, milliseconds(500));
     } else {
@@ -494,9 +490,9 @@ TEST_P(DesButton, Outcome) {
     EXPECT_EQ(g_abLastWritten, RememberedRecord{});
     // No store, no refresh, no log.
     EXPECT_EQ(dlg->m_strFdxCountry, "");
-    EXPECT_EQ(Ui().IDC_1133_FdxCountry->text(), "111");
+    EXPECT_EQ(Text(IDC_FDX_COUNTRY), "111");
     EXPECT_TRUE(LogLines().empty());
-    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_TRUE(Messages().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -507,25 +503,40 @@ INSTANTIATE_TEST_SUITE_P(
                       DesCase{"FailureStatus", Reader::kFailureStatus, {kRead}, 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TagOperations, StopButtonsWorkWithTheModesOff) {
-    dlg->OnStopWrite();
-    dlg->OnStopDes();
-    EXPECT_TRUE(Ui().IDC_1146_ContWrite->isEnabled());
-    EXPECT_FALSE(Ui().IDC_1147_StopWrite->isEnabled());
-    EXPECT_TRUE(Ui().IDC_1150_ContDes->isEnabled());
-    EXPECT_FALSE(Ui().IDC_1151_StopDes->isEnabled());
-    EXPECT_EQ(g_bContWrite, 0);
-    EXPECT_EQ(g_bContDes, 0);
+// Stop Write and Stop DES turn their mode off from on, and again when it is already off; the
+// timers run on until their next message.
+TEST_F(TagOperations, StopButtonsEndTheirModes) {
+    dlg->OnContWrite();
+    dlg->OnContDes();
+    ASSERT_EQ(g_bContWrite, 1);
+    ASSERT_EQ(g_bContDes, 1);
+    ASSERT_FALSE(Enabled(IDC_CONT_WRITE));
+    ASSERT_FALSE(Enabled(IDC_CONT_DES));
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round == 0 ? "modes on" : "modes off");
+        dlg->OnStopWrite();
+        dlg->OnStopDes();
+        EXPECT_EQ(g_bContWrite, 0);
+        EXPECT_EQ(g_bContDes, 0);
+        EXPECT_TRUE(Enabled(IDC_CONT_WRITE));
+        EXPECT_FALSE(Enabled(IDC_STOP_WRITE));
+        EXPECT_TRUE(Enabled(IDC_CONT_DES));
+        EXPECT_FALSE(Enabled(IDC_STOP_DES));
+        EXPECT_TRUE(window.IsTimerActive(kContWriteTimer));
+        EXPECT_TRUE(window.IsTimerActive(kContDesTimer));
+    }
+    EXPECT_TRUE(Commands().empty());
 }
 
 // A log that cannot be written ends the write at its log line: the tag stays written and the
 // national number advanced, but nothing after the log line happens.
 struct LogFailureCase {
     const char* name;
-    QPushButton* Ui::CPelorinDlg::*button;
-    QLineEdit* Ui::CPelorinDlg::*country;
-    QLineEdit* Ui::CPelorinDlg::*national;
-    QString CPelorinDlg::*nationalMember;
+    void (CPelorinDlg::*press)();
+    int country;
+    int national;
+    std::string CPelorinDlg::*nationalMember;
     CommandList commands;
 };
 
@@ -535,38 +546,34 @@ TEST_P(LogFailure, EndsTheOperationAtTheLogLine) {
     const LogFailureCase& c = GetParam();
     sim.placeBlankTag();
     // A directory where the file should be.
-    ASSERT_TRUE(QDir(logDir.path()).mkdir(kLogFileName));
-    (Ui().*c.country)->setText("528");
-    (Ui().*c.national)->setText("000000012345");
+    ASSERT_TRUE(std::filesystem::create_directory(logDir.Path() / kLogFileName));
+    Text(c.country) = "528";
+    Text(c.national) = "000000012345";
 
-    Click(Ui().*c.button);
+    ((*dlg).*c.press)();
 
     EXPECT_EQ(Commands(), c.commands);
     EXPECT_EQ(sim.writtenTags().size(), 1u);
-    EXPECT_EQ(dlg.get()->*c.nationalMember, "000000012346");
+    EXPECT_EQ((*dlg).*c.nationalMember, "000000012346");
     // Shown advanced, so that the next write does not store the old number back.
-    EXPECT_EQ((Ui().*c.national)->text(), "000000012346");
-    ASSERT_EQ(watcher->Boxes().size(), 1u);
-    const apptest::ShownBox& box = watcher->Boxes()[0];
-    EXPECT_TRUE(box.text.contains(QString::fromUtf8(kLogFileName))) << box.text.toStdString();
-    EXPECT_TRUE(box.text.contains(QString::fromUtf8(std::strerror(EISDIR))))
-        << box.text.toStdString();
-    EXPECT_EQ(box.title, "Pelorin");
-    EXPECT_EQ(box.buttons, QMessageBox::Ok);
+    EXPECT_EQ(Text(c.national), "000000012346");
+    ASSERT_EQ(Messages().size(), 1u);
+    const std::string& text = Messages()[0];
+    EXPECT_NE(text.find(kLogFileName), std::string::npos) << text;
+    EXPECT_NE(text.find(std::strerror(EISDIR)), std::string::npos) << text;
+    // The tag holds the identity, so it is guarded all the same.
+    EXPECT_TRUE(dlg->m_writeLogIndex.Find("528000000012345").has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Writes, LogFailure,
     ::testing::Values(
         // The closing signal comes after the log line and is not sent.
-        LogFailureCase{"PlainWrite", &Ui::CPelorinDlg::IDC_1102_Write,
-                       &Ui::CPelorinDlg::IDC_1131_Country, &Ui::CPelorinDlg::IDC_1139_National,
+        LogFailureCase{"PlainWrite", &CPelorinDlg::OnWrite, IDC_COUNTRY, IDC_NATIONAL,
                        &CPelorinDlg::m_strNational, CommandList{kWrite}},
         // Its one signal comes before the log line.
-        LogFailureCase{"FdxWrite", &Ui::CPelorinDlg::IDC_1108_FdxWrite,
-                       &Ui::CPelorinDlg::IDC_1133_FdxCountry,
-                       &Ui::CPelorinDlg::IDC_1145_FdxNational, &CPelorinDlg::m_strFdxNational,
-                       CommandList{kRead, kWrite, kSignal}}),
+        LogFailureCase{"FdxWrite", &CPelorinDlg::OnFdxWrite, IDC_FDX_COUNTRY, IDC_FDX_NATIONAL,
+                       &CPelorinDlg::m_strFdxNational, CommandList{kRead, kWrite, kSignal}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

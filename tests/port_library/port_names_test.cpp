@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -10,6 +14,7 @@
 namespace {
 
 using corvanel::Environment;
+using corvanel::ListSerialDevices;
 using corvanel::ResolvePortDevice;
 using corvanel::SerialDevice;
 
@@ -64,5 +69,72 @@ INSTANTIATE_TEST_SUITE_P(Table, ResolvePort, testing::Values(
           {"PATH", "/bin"}},
          kMixed, "/dev/ttyUSB2"}));
 // clang-format on
+
+// A /dev and a /sys of files: what the listing takes from each, and which nodes it opens.
+class SerialDeviceList : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/corvanel-devices-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_root = pattern;
+        std::filesystem::create_directory(m_root / "dev");
+        for (const char* node : {"ttyS0", "ttyS1", "ttyS2", "ttyS3", "ttyUSB0", "tty1", "null"}) {
+            std::ofstream(m_root / "dev" / node);
+        }
+    }
+    void TearDown() override { std::filesystem::remove_all(m_root); }
+
+    void SetType(const std::string& name, const std::string& type) const {
+        const auto dir = m_root / "sys/class/tty" / name;
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / "type") << type;
+    }
+    std::vector<SerialDevice> List() {
+        auto devices = ListSerialDevices((m_root / "dev").string(), (m_root / "sys").string(),
+                                         [this](const std::string& path) {
+                                             m_probed.push_back(path);
+                                             return path.ends_with("ttyS2");
+                                         });
+        std::sort(devices.begin(), devices.end(),
+                  [](const auto& a, const auto& b) { return a.name < b.name; });
+        return devices;
+    }
+    static std::vector<std::string> Describe(const std::vector<SerialDevice>& devices) {
+        std::vector<std::string> text;
+        for (const SerialDevice& device : devices) {
+            text.push_back(device.name + (device.realUart ? "" : " (no UART)"));
+        }
+        return text;
+    }
+
+    std::filesystem::path m_root;
+    std::vector<std::string> m_probed;
+};
+
+TEST_F(SerialDeviceList, SysfsDecidesWithoutOpeningAnyNode) {
+    SetType("ttyS0", "4\n");  // a 16550A
+    SetType("ttyS1", "0\n");  // a node without hardware
+    SetType("ttyS3", "4\n");
+    SetType("ttyUSB0", "0\n");  // USB adapters are present whatever sysfs holds
+    // ttyS2 has no entry: no driver behind the node.
+    EXPECT_EQ(Describe(List()), (std::vector<std::string>{"ttyS0", "ttyS1 (no UART)",
+                                                          "ttyS2 (no UART)", "ttyS3", "ttyUSB0"}));
+    EXPECT_TRUE(m_probed.empty());
+}
+
+TEST_F(SerialDeviceList, WithoutSysfsTheNodesAreProbed) {
+    EXPECT_EQ(Describe(List()), (std::vector<std::string>{"ttyS0 (no UART)", "ttyS1 (no UART)",
+                                                          "ttyS2", "ttyS3 (no UART)", "ttyUSB0"}));
+    std::sort(m_probed.begin(), m_probed.end());
+    const std::string dev = (m_root / "dev").string();
+    EXPECT_EQ(m_probed, (std::vector<std::string>{dev + "/ttyS0", dev + "/ttyS1", dev + "/ttyS2",
+                                                  dev + "/ttyS3"}));
+}
+
+TEST_F(SerialDeviceList, MissingDevDirectoryListsNothing) {
+    EXPECT_TRUE(ListSerialDevices((m_root / "none").string(), (m_root / "sys").string(),
+                                  [](const std::string&) { return true; })
+                    .empty());
+}
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "binding_test_support.h"
 #include "port_library.h"
 #include "reader_link.h"
 
@@ -16,37 +17,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kIncompleteLibrary[] = "libcorvanel_incomplete.so";
-
-// Collects what the binding shows to the operator.
-struct ShownMessages {
-    std::vector<std::string> texts;
-    MessageSink Sink() {
-        return [this](std::string_view text) { texts.emplace_back(text); };
-    }
-};
-
-void ExpectNoEntryPoints(const CPortLibrary& library) {
-    EXPECT_FALSE(library.IsBound());
-    EXPECT_EQ(library.m_pfnGetCOMDLLVersion, nullptr);
-    EXPECT_EQ(library.m_pfnOpenComPort, nullptr);
-    EXPECT_EQ(library.m_pfnCloseComPort, nullptr);
-    EXPECT_EQ(library.m_pfnOpenLPTPort, nullptr);
-    EXPECT_EQ(library.m_pfnCloseLPTPort, nullptr);
-    EXPECT_EQ(library.m_pfnCommunicateRFResult, nullptr);
-    EXPECT_EQ(library.m_pfnFreeComData, nullptr);
-    EXPECT_EQ(library.m_pfnSetCommBaud, nullptr);
-}
-
-// Every call the program makes behaves as if no reader were attached.
-void ExpectNothingAttached(const CPortLibrary& library) {
-    std::uint8_t request[1] = {0xAA};
-    std::uint8_t response[kFrameAreaSize] = {};
-    std::int32_t count = -7;
-    EXPECT_EQ(library.OpenComPort(1, 19200), 0);
-    EXPECT_EQ(library.CloseComPort(), 1);
-    EXPECT_EQ(library.CommunicateRFResult(request, 1, response, &count), 1);
-    EXPECT_EQ(count, -7);
-}
 
 fs::path BinDir() {
     return fs::path(ProgramDirectory());
@@ -61,24 +31,6 @@ bool IsMapped(const fs::path& path) {
     dlclose(handle);
     return true;
 }
-
-class ScopedTempDir {
-public:
-    ScopedTempDir() {
-        std::string pattern = (fs::temp_directory_path() / "pelorin-rdr-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-        }
-    }
-    ~ScopedTempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 TEST(PortLibraryBinding, MissingLibraryShowsTheMessageOnce) {
     ShownMessages shown;

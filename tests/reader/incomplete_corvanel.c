@@ -2,7 +2,11 @@
  * its calls, so a test can tell that none was used. */
 #include <stdint.h>
 
+#if defined(_WIN32)
+#define EXPORT __declspec(dllexport)
+#else
 #define EXPORT __attribute__((visibility("default")))
+#endif
 
 EXPORT int incomplete_corvanel_calls = 0;
 

@@ -12,5 +12,7 @@ inline constexpr char kAppName[] = "Pelorin";
 // Waits until the operator closes the box; its modal loop keeps timers running.
 void ShowMessage(QWidget* parent, const QString& text,
                  QMessageBox::Icon icon = QMessageBox::NoIcon);
+// The same with Yes and No; true for Yes. Closing the box answers No.
+bool AskYesNo(QWidget* parent, const QString& text);
 
 #endif

@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "message_box.h"
-#include "pelorin_dlg.h"
+#include "pelorin_window.h"
 
 CPelorinApp::CPelorinApp(std::string_view libraryFileName)
     : m_strLibraryFileName(libraryFileName) {}
@@ -16,7 +16,7 @@ bool CPelorinApp::InitInstance() {
     };
     g_portLibrary.Reset(new CPortLibrary(showMessage, m_strLibraryFileName));
 
-    CPelorinDlg dlg;
+    CPelorinWindow dlg;
     dlg.exec();
     return false;
 }

@@ -1,36 +1,50 @@
-// The main window against a reader simulator on COM3, with a write log in a temporary directory,
-// for the tests of the tag operations and the continuous modes.
-#ifndef PELORIN_TAG_TEST_SUPPORT_H
-#define PELORIN_TAG_TEST_SUPPORT_H
+// The main window's handlers on a fake window, against the real port library and a reader
+// simulator on COM3, with a write log in a temporary directory.
+#ifndef PELORIN_CORE_TEST_SUPPORT_H
+#define PELORIN_CORE_TEST_SUPPORT_H
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "app_test_support.h"
+#include "fake_window.h"
 #include "identity.h"
 #include "identity_cipher.h"
 #include "pelorin_dlg.h"
+#include "port_test_support.h"
 #include "reader_link.h"
 #include "reader_simulator.h"
-#include "ui_pelorin_dlg.h"
 #include "write_log.h"
 
 namespace tagtest {
 
 using std::chrono::milliseconds;
+
+inline constexpr std::uint16_t kRead = RDR_CMD_READ_TAG;
+inline constexpr std::uint16_t kWrite = RDR_CMD_WRITE_TAG;
+inline constexpr std::uint16_t kSignal = RDR_CMD_SIGNAL;
+// The commands on the line, in order.
+using CommandList = std::vector<std::uint16_t>;
+
+// Long enough for any run of the continuous modes.
+inline constexpr milliseconds kRunTimeout(60000);
+
+// A simulator that lays the next tag on 100 ms after a write.
+inline readersim::Options QuickSwap() {
+    readersim::Options options;
+    options.tagSwapDelay = milliseconds(100);
+    return options;
+}
 
 // Every logged write of a test happens at this moment.
 inline constexpr LogTime kLogTime{2011, 3, 5, 8, 4, 9};
@@ -62,42 +76,66 @@ inline TagRecord RecordOf(const readersim::TagMemory& tag) {
     return record;
 }
 
-// What a read of `tag` delivers: status 0, then the tag's memory.
-inline ReadBuffer ReadBufferOf(const readersim::TagMemory& tag) {
-    ReadBuffer buffer{};
-    std::copy(tag.begin(), tag.end(), buffer.begin() + 1);
-    return buffer;
-}
+// A directory of its own for the life of the object.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "pelorin-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) {
+            m_path = pattern;
+        }
+    }
+    ~TempDir() {
+        std::error_code error;
+        std::filesystem::remove_all(m_path, error);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
 
+    bool IsValid() const { return !m_path.empty(); }
+    const std::filesystem::path& Path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// The handlers after start-up, which found the reader on COM3 with one signal.
 class TagWindow : public ::testing::Test {
 protected:
     explicit TagWindow(readersim::Options options = {}) : sim(std::move(options)) {}
 
     void SetUp() override {
         ResetProgramState();
-        ASSERT_TRUE(logDir.isValid());
+        ASSERT_TRUE(logDir.IsValid());
         ports =
             std::make_unique<apptest::PortMap>(std::map<int, std::string>{{3, sim.devicePath()}});
         binding = std::make_unique<apptest::BoundPortLibrary>();
-        watcher = std::make_unique<apptest::ModalWatcher>();
-        dlg = std::make_unique<CPelorinDlg>();
-        dlg->show();
-        dlg->m_writeLog = CWriteLog(logDir.path().toStdString(), [] { return kLogTime; });
-        // The start-up search found the reader with one signal.
-        ASSERT_EQ(dlg->m_cbPort->currentText(), "COM3");
+        BeforeStartUp();
+        dlg = std::make_unique<CPelorinDlg>(window);
+        window.m_pDlg = dlg.get();
+        dlg->m_writeLog = CWriteLog(LogDirectory().string(), [] { return kLogTime; });
+        dlg->OnInitDialog();
+        ASSERT_EQ(window.ListText(), "COM3");
         beepsAtStart = sim.beepCount();
         sim.clearRequests();
     }
 
     void TearDown() override {
         dlg.reset();
-        watcher.reset();
         binding.reset();
         ports.reset();
         ResetProgramState();
     }
 
-    Ui::CPelorinDlg& Ui() { return dlg->Controls(); }
+    // Runs before the window starts, which reads the write logs of LogDirectory().
+    virtual void BeforeStartUp() {}
+    virtual std::filesystem::path LogDirectory() const { return logDir.Path(); }
+
+    std::string& Text(int nID) { return window.m_texts[nID]; }
+    void Check(int nID, bool bChecked) { window.m_checked[nID] = bChecked; }
+    bool Checked(int nID) const { return window.IsButtonChecked(nID); }
+    bool Enabled(int nID) const { return window.IsEnabled(nID); }
+    const std::vector<std::string>& Messages() const { return window.m_messages; }
 
     int Beeps() const { return sim.beepCount() - beepsAtStart; }
 
@@ -111,6 +149,16 @@ protected:
         return commands;
     }
 
+    std::vector<std::chrono::steady_clock::time_point> TimesOf(std::uint16_t command) const {
+        std::vector<std::chrono::steady_clock::time_point> times;
+        for (const readersim::Request& request : sim.requests()) {
+            if (request.command == command) {
+                times.push_back(request.receivedAt);
+            }
+        }
+        return times;
+    }
+
     // Data bytes of every write request, in order.
     std::vector<std::vector<std::uint8_t>> WriteData() const {
         std::vector<std::vector<std::uint8_t>> data;
@@ -122,7 +170,7 @@ protected:
         return data;
     }
 
-    std::string LogPath() const { return logDir.filePath(kLogFileName).toStdString(); }
+    std::string LogPath() const { return (logDir.Path() / kLogFileName).string(); }
 
     // The log's record lines, without the header.
     std::vector<std::string> LogLines() const {
@@ -143,21 +191,26 @@ protected:
         return identity + "," + kLogStamp + "," + flag + " ";
     }
 
-    std::vector<QString> BoxTexts() const { return watcher->Texts(); }
-
-    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
-    // Runs the window's event loop until `done` holds; false on time-out.
+    // Delivers a timer message every 200 ms while a timer runs, until `done` holds; false on
+    // time-out.
     template <typename Predicate>
-    static bool RunUntil(Predicate done, milliseconds timeout) {
-        return QTest::qWaitFor(done, static_cast<int>(timeout.count()));
+    bool RunTimersUntil(Predicate done, milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(milliseconds(200));
+            window.DeliverTimerMessage();
+        }
+        return true;
     }
 
     readersim::ReaderSimulator sim;
-    QTemporaryDir logDir;
+    TempDir logDir;
     std::unique_ptr<apptest::PortMap> ports;
     std::unique_ptr<apptest::BoundPortLibrary> binding;
-    std::unique_ptr<apptest::ModalWatcher> watcher;
+    CFakeWindow window;
     std::unique_ptr<CPelorinDlg> dlg;
     int beepsAtStart = 0;
 };

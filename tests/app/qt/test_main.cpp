@@ -1,7 +1,9 @@
-// Window tests run headless with one QApplication for the whole binary.
+// Window tests run headless with one QApplication for the whole binary, and settings of their own.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include "app_resources.h"
 #include "message_box.h"
@@ -12,6 +14,9 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kAppName));
+    // The windows' settings go to a directory of the test's own, not to the user's.
+    const QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     RegisterFontSubstitutions();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

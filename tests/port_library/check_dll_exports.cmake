@@ -1,0 +1,25 @@
+# Corvanel.dll exports exactly its eight entry points, by their plain names and with the ordinals
+# 1 to 8 in the published order.
+execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "objdump failed on ${LIBRARY}")
+endif()
+if(NOT dump MATCHES "Ordinal Base[\t ]+1\n")
+    message(FATAL_ERROR "ordinals do not start at 1")
+endif()
+# The name table lists each name under its ordinal less the base: "	[   2] CloseComPort".
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)*" table "${dump}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" rows "${table}")
+set(exports)
+foreach(row IN LISTS rows)
+    string(REGEX REPLACE "^\\[ *([0-9]+)\\] (.*)$" "\\1" index "${row}")
+    string(REGEX REPLACE "^\\[ *([0-9]+)\\] (.*)$" "\\2" name "${row}")
+    math(EXPR ordinal "${index} + 1")
+    list(APPEND exports ${ordinal}=${name})
+endforeach()
+list(SORT exports COMPARE NATURAL)
+set(expected 1=GetCOMDLLVersion 2=OpenComPort 3=CloseComPort 4=OpenLPTPort 5=CloseLPTPort
+    6=CommunicateRFResult 7=FreeComData 8=SetCommBaud)
+if(NOT exports STREQUAL expected)
+    message(FATAL_ERROR "exported: ${exports}\nexpected: ${expected}")
+endif()
