@@ -36,6 +36,19 @@ stop() {
     fi
 }
 
+# await <file> <log> <what>: waits up to five seconds for a non-empty file or a link; stops
+# everything with the log shown when it does not come.
+await() {
+    for _ in $(seq 50); do
+        { [ -L "$1" ] || [ -s "$1" ]; } && return 0
+        sleep 0.1
+    done
+    cat "$2" >&2
+    echo "windows-readers.sh: $3 did not start" >&2
+    stop
+    exit 1
+}
+
 case $action in
 start)
     simulator=${3:-}
@@ -58,27 +71,9 @@ start)
     echo $! >>"$dir/pids"
     for reader in "${readers[@]}"; do
         port=${reader%%:*}
-        for _ in $(seq 50); do
-            [ -e "$dir/com$port" ] && break
-            sleep 0.1
-        done
-        if [ ! -e "$dir/com$port" ]; then
-            cat "$dir/com$port.log" >&2
-            echo "windows-readers.sh: the reader on COM$port did not start" >&2
-            stop
-            exit 1
-        fi
+        await "$dir/com$port" "$dir/com$port.log" "the reader on COM$port"
     done
-    for _ in $(seq 50); do
-        [ -s "$dir/display" ] && break
-        sleep 0.1
-    done
-    if [ ! -s "$dir/display" ]; then
-        cat "$dir/xvfb.log" >&2
-        echo "windows-readers.sh: the virtual display did not start" >&2
-        stop
-        exit 1
-    fi
+    await "$dir/display" "$dir/xvfb.log" "the virtual display"
     ;;
 stop)
     stop
