@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "identity.h"
 #include "reader_link.h"
@@ -174,5 +175,26 @@ private:
     // Identities written this run that the index could not take.
     std::size_t m_nUnindexedLines = 0;
 };
+
+// The buttons of the window and their handlers.
+inline constexpr std::pair<int, void (CPelorinDlg::*)()> kButtonHandlers[] = {
+    {IDC_READ, &CPelorinDlg::OnRead},
+    {IDC_WRITE, &CPelorinDlg::OnWrite},
+    {IDC_SEARCH, &CPelorinDlg::OnSearch},
+    {IDC_OPEN, &CPelorinDlg::OnOpenPort},
+    {IDC_CLOSE, &CPelorinDlg::OnClosePort},
+    {IDC_FDX_READ, &CPelorinDlg::OnFdxRead},
+    {IDC_FDX_WRITE, &CPelorinDlg::OnFdxWrite},
+    {IDC_CONT_WRITE, &CPelorinDlg::OnContWrite},
+    {IDC_STOP_WRITE, &CPelorinDlg::OnStopWrite},
+    {IDC_LOAD_KEY, &CPelorinDlg::OnLoadKey},
+    {IDC_DES, &CPelorinDlg::OnDes},
+    {IDC_CONT_DES, &CPelorinDlg::OnContDes},
+    {IDC_STOP_DES, &CPelorinDlg::OnStopDes},
+};
+
+// The edit boxes that show the edit font, in the order start-up sets it.
+inline constexpr int kEditFontBoxes[] = {IDC_COUNTRY,      IDC_NATIONAL, IDC_ADD, IDC_FDX_COUNTRY,
+                                         IDC_FDX_NATIONAL, IDC_FDX_ADD,  IDC_KEY};
 
 #endif

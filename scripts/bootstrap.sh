@@ -12,7 +12,7 @@ packages=(
     fonts-liberation2 fonts-arphic-uming fonts-wqy-zenhei
     xvfb xdotool imagemagick
     appstream desktop-file-utils librsvg2-bin
-    g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
+    g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 fonts-wine wixl
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts Pelorin on a virtual X server against the simulated reader (a reader on COM3) and saves
-# the main window as docs/window.png. BUILD_DIR picks the build (default: build).
+# the main window as docs/window.png; then the Windows program under Wine as
+# docs/window-windows.png. BUILD_DIR picks the Linux build (default: build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,3 +34,20 @@ mkdir -p docs
 CORVANEL_COM3="$work/com3" QT_QPA_PLATFORM=xcb \
     xvfb-run -a -s "-screen 0 800x700x24 -dpi 96" "$work/shoot.sh" "$build" docs/window.png
 echo "saved docs/window.png"
+
+# The same window on Windows: Pelorin.exe of the windows preset under Wine, on the virtual
+# display and against the simulated readers that the Windows tests use (a reader on COM3).
+wbuild=$(pwd)/build-windows
+if [ ! -f "$wbuild/bin/Pelorin.exe" ]; then
+    cmake --preset windows
+    cmake --build --preset windows --target Pelorin
+fi
+scripts/windows-readers.sh start "$wbuild" "$build/bin/pelorin-readersim"
+trap 'stop_readersim; scripts/windows-readers.sh stop "$wbuild"' EXIT
+export DISPLAY=":$(cat "$wbuild/readersim/display")"
+scripts/wine-run.sh "$wbuild/bin/Pelorin.exe" &
+window=$(xdotool search --sync --onlyvisible --name '^Pelorin$' | head -n 1)
+# Until the search has found the reader and the window has painted.
+sleep 3
+import -window "$window" docs/window-windows.png
+echo "saved docs/window-windows.png"

@@ -2,6 +2,7 @@
 # The readers of the Windows tests: Linux reader simulators on pseudo-terminals, linked at
 # <build>/readersim/comN, which the Wine prefix of scripts/wine-run.sh maps to COMn. A simulator
 # in another process keeps the fault it was started with, so each behaviour has a port of its own.
+# Also a virtual X display for the window tests; scripts/wine-run.sh finds it in <build>/readersim.
 # Usage: windows-readers.sh start <build> <pelorin-readersim> | stop <build>
 set -euo pipefail
 
@@ -29,9 +30,23 @@ stop() {
         done <"$dir/pids"
         rm -f "$dir/pids"
     fi
+    rm -f "$dir/display"
     if [ -d "$build/wineprefix" ]; then
         WINEPREFIX="$build/wineprefix" wineserver --kill 2>/dev/null || true
     fi
+}
+
+# await <file> <log> <what>: waits up to five seconds for a non-empty file or a link; stops
+# everything with the log shown when it does not come.
+await() {
+    for _ in $(seq 50); do
+        { [ -L "$1" ] || [ -s "$1" ]; } && return 0
+        sleep 0.1
+    done
+    cat "$2" >&2
+    echo "windows-readers.sh: $3 did not start" >&2
+    stop
+    exit 1
 }
 
 case $action in
@@ -51,19 +66,14 @@ start)
         "$simulator" --link "$dir/com$port" "${options[@]}" >"$dir/com$port.log" 2>&1 &
         echo $! >>"$dir/pids"
     done
+    # Xvfb picks a free display and writes its number once it takes clients.
+    Xvfb -displayfd 3 -screen 0 1024x900x24 -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+    echo $! >>"$dir/pids"
     for reader in "${readers[@]}"; do
         port=${reader%%:*}
-        for _ in $(seq 50); do
-            [ -e "$dir/com$port" ] && break
-            sleep 0.1
-        done
-        if [ ! -e "$dir/com$port" ]; then
-            cat "$dir/com$port.log" >&2
-            echo "windows-readers.sh: the reader on COM$port did not start" >&2
-            stop
-            exit 1
-        fi
+        await "$dir/com$port" "$dir/com$port.log" "the reader on COM$port"
     done
+    await "$dir/display" "$dir/xvfb.log" "the virtual display"
     ;;
 stop)
     stop

@@ -15,7 +15,6 @@
 #include <QSettings>
 #include <QTimerEvent>
 #include <algorithm>
-#include <utility>
 
 #include "about_dlg.h"
 #include "app_resources.h"
@@ -33,25 +32,6 @@ constexpr char kGroupBoxStyle[] =
     "QGroupBox { border: 2px groove palette(mid); margin-top: 6px; }"
     "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
     " padding: 0px 1px; }";
-
-constexpr std::pair<int, void (CPelorinDlg::*)()> kClickHandlers[] = {
-    {IDC_READ, &CPelorinDlg::OnRead},
-    {IDC_WRITE, &CPelorinDlg::OnWrite},
-    {IDC_SEARCH, &CPelorinDlg::OnSearch},
-    {IDC_OPEN, &CPelorinDlg::OnOpenPort},
-    {IDC_CLOSE, &CPelorinDlg::OnClosePort},
-    {IDC_FDX_READ, &CPelorinDlg::OnFdxRead},
-    {IDC_FDX_WRITE, &CPelorinDlg::OnFdxWrite},
-    {IDC_CONT_WRITE, &CPelorinDlg::OnContWrite},
-    {IDC_STOP_WRITE, &CPelorinDlg::OnStopWrite},
-    {IDC_LOAD_KEY, &CPelorinDlg::OnLoadKey},
-    {IDC_DES, &CPelorinDlg::OnDes},
-    {IDC_CONT_DES, &CPelorinDlg::OnContDes},
-    {IDC_STOP_DES, &CPelorinDlg::OnStopDes},
-};
-
-constexpr int kEditFontItems[] = {IDC_COUNTRY,      IDC_NATIONAL, IDC_ADD, IDC_FDX_COUNTRY,
-                                  IDC_FDX_NATIONAL, IDC_FDX_ADD,  IDC_KEY};
 
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -102,7 +82,7 @@ CPelorinWindow::CPelorinWindow(QWidget* parent)
         }
     }
 
-    for (const auto& [nID, handler] : kClickHandlers) {
+    for (const auto& [nID, handler] : kButtonHandlers) {
         connect(ItemAs<QAbstractButton>(nID), &QAbstractButton::clicked, this,
                 [this, handler = handler] { (m_dlg.*handler)(); });
     }
@@ -131,7 +111,7 @@ void CPelorinWindow::OnInitDialog() {
     }
     setWindowIcon(m_hIcon);
     m_editFont = QFont(QString::fromUtf8(kEditFontFamily), kEditFontPoints);
-    for (const int nID : kEditFontItems) {
+    for (const int nID : kEditFontBoxes) {
         Item(nID)->setFont(m_editFont);
     }
     m_dlg.OnInitDialog();

@@ -1,4 +1,5 @@
-// The application object: binds Corvanel, runs the main window, unbinds at exit.
+// The application object: binds Corvanel, runs the main window, unbinds at exit. Each window
+// (qt/, win32/) implements it.
 #ifndef PELORIN_PELORIN_APP_H
 #define PELORIN_PELORIN_APP_H
 
@@ -13,8 +14,8 @@ public:
     explicit CPelorinApp(std::string_view libraryFileName = kPortLibraryFileName);
     virtual ~CPelorinApp() = default;
 
-    // Needs the QApplication. Runs the main window to its end and returns false, so that the
-    // program ends instead of waiting for events.
+    // Runs the main window to its end and returns false, so that the program ends instead of
+    // waiting for events. The Qt window needs the QApplication first.
     virtual bool InitInstance();
     // The program's exit code.
     virtual int ExitInstance();
