@@ -16,6 +16,7 @@ namespace {
 using namespace tagtest;
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
+using tagtest::PrintTo;
 
 class ContinuousModes : public TagWindow {
 protected:

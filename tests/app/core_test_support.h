@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -29,6 +31,16 @@
 namespace tagtest {
 
 using std::chrono::milliseconds;
+
+// Parameterised cases print as their name, as the test names show them, not as a dump of their
+// bytes. A test file takes this into the namespace of its cases with `using tagtest::PrintTo;`.
+template <typename Case>
+requires requires(const Case& c) {
+    std::string_view(c.name);
+}
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 inline constexpr std::uint16_t kRead = RDR_CMD_READ_TAG;
 inline constexpr std::uint16_t kWrite = RDR_CMD_WRITE_TAG;

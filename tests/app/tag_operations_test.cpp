@@ -13,6 +13,7 @@ namespace {
 
 using namespace tagtest;
 using std::chrono::milliseconds;
+using tagtest::PrintTo;
 
 // 528 000000012345, an animal tag, exactly as the plain write puts it on a tag.
 constexpr readersim::TagMemory kAnimalTag = {0x00, 0x00, 0x00, 0x30, 0x39, 0x02, 0x10, 0x00,

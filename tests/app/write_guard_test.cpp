@@ -13,6 +13,7 @@ namespace {
 
 using namespace tagtest;
 using std::chrono::milliseconds;
+using tagtest::PrintTo;
 
 using Lines = std::vector<std::string>;
 
