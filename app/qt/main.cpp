@@ -8,6 +8,8 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kAppName));
     QApplication::setWindowIcon(AppIcon());
+    // Wayland matches the window to its menu entry by this name, not by the program's.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.pelorin.Pelorin"));
     RegisterFontSubstitutions();
 
     CPelorinApp app;
