@@ -1,5 +1,5 @@
 // The application object: binds Corvanel, runs the main window, unbinds at exit. Each window
-// (qt/, win32/) implements it.
+// (qt/, win32/) provides the two functions below it.
 #ifndef PELORIN_PELORIN_APP_H
 #define PELORIN_PELORIN_APP_H
 
@@ -23,5 +23,10 @@ public:
 private:
     std::string m_strLibraryFileName;
 };
+
+// The application's message box, OK only, shown before the main window exists.
+void ShowAppMessage(std::string_view message);
+// Runs the main window modally to its end.
+void RunMainWindow();
 
 #endif

@@ -5,23 +5,11 @@
 #include "message_box.h"
 #include "pelorin_window.h"
 
-CPelorinApp::CPelorinApp(std::string_view libraryFileName)
-    : m_strLibraryFileName(libraryFileName) {}
-
-bool CPelorinApp::InitInstance() {
-    g_portLibrary.Reset();
-    const MessageSink showMessage = [](std::string_view message) {
-        ShowMessage(nullptr,
-                    QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
-    };
-    g_portLibrary.Reset(new CPortLibrary(showMessage, m_strLibraryFileName));
-
-    CPelorinWindow dlg;
-    dlg.exec();
-    return false;
+void ShowAppMessage(std::string_view message) {
+    ShowMessage(nullptr, QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
 }
 
-int CPelorinApp::ExitInstance() {
-    g_portLibrary.Reset();
-    return 0;
+void RunMainWindow() {
+    CPelorinWindow dlg;
+    dlg.exec();
 }

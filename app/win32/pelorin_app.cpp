@@ -2,22 +2,11 @@
 
 #include "pelorin_window.h"
 
-CPelorinApp::CPelorinApp(std::string_view libraryFileName)
-    : m_strLibraryFileName(libraryFileName) {}
-
-bool CPelorinApp::InitInstance() {
-    g_portLibrary.Reset();
-    const MessageSink showMessage = [](std::string_view message) {
-        ShowMessageBox(nullptr, message);
-    };
-    g_portLibrary.Reset(new CPortLibrary(showMessage, m_strLibraryFileName));
-
-    CPelorinWindow dlg;
-    dlg.DoModal();
-    return false;
+void ShowAppMessage(std::string_view message) {
+    ShowMessageBox(nullptr, message);
 }
 
-int CPelorinApp::ExitInstance() {
-    g_portLibrary.Reset();
-    return 0;
+void RunMainWindow() {
+    CPelorinWindow dlg;
+    dlg.DoModal();
 }
