@@ -86,19 +86,11 @@ public:
     void KillTimer(int nIDEvent) override { m_timers.erase(nIDEvent); }
     void ShowMessage(std::string_view text) override {
         m_messages.emplace_back(text);
-        ++m_nOpenMessages;
-        if (m_onMessageOpen) {
-            m_onMessageOpen(std::string(text));
-        }
-        --m_nOpenMessages;
+        RunModalLoop(text);
     }
     bool AskYesNo(std::string_view text) override {
         m_questions.emplace_back(text);
-        ++m_nOpenMessages;
-        if (m_onMessageOpen) {
-            m_onMessageOpen(std::string(text));
-        }
-        --m_nOpenMessages;
+        RunModalLoop(text);
         return m_bAnswerYes;
     }
     void ShowAboutBox() override { ++m_nAboutBoxes; }
@@ -125,6 +117,16 @@ public:
     }
     static std::string ProfileKey(std::string_view section, std::string_view entry) {
         return std::string(section) + "/" + std::string(entry);
+    }
+
+private:
+    // What happens while the box with `text` is open.
+    void RunModalLoop(std::string_view text) {
+        ++m_nOpenMessages;
+        if (m_onMessageOpen) {
+            m_onMessageOpen(std::string(text));
+        }
+        --m_nOpenMessages;
     }
 };
 

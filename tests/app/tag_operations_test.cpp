@@ -45,20 +45,9 @@ protected:
         sim.setOptions(OptionsFor(reader));
     }
 
-    // The request times of the signals, for the pauses between them.
-    std::vector<std::chrono::steady_clock::time_point> SignalTimes() const {
-        std::vector<std::chrono::steady_clock::time_point> times;
-        for (const readersim::Request& request : sim.requests()) {
-            if (request.command == kSignal) {
-                times.push_back(request.receivedAt);
-            }
-        }
-        return times;
-    }
-
     // Three signals 50 ms apart, then the closing one.
     void ExpectFailureSignalPauses() {
-        const auto times = SignalTimes();
+        const auto times = TimesOf(kSignal);
         ASSERT_EQ(times.size(), 4u);
         EXPECT_GE(times[1] - times[0], milliseconds(50));
         EXPECT_GE(times[2] - times[1], milliseconds(50));

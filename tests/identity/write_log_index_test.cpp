@@ -9,15 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "write_log.h"
+#include "write_log_test_support.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string Line(const std::string& identity, const std::string& stamp, const char* flag = "Y") {
     return identity + "," + stamp + "," + flag + " \n";
@@ -46,32 +43,16 @@ TEST(WriteLogNames, DisplayTimeAndLogNames) {
     }
 }
 
-class WriteLogIndexTest : public testing::Test {
+class WriteLogIndexTest : public WriteLogTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pelorin-index-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    void Write(const std::string& name, const std::string& content) const {
-        std::ofstream(m_dir / name, std::ios::binary) << content;
-    }
     void WriteLog(const std::string& name, const std::string& lines) const {
         Write(name, std::string(WriteLogHeader()) + lines);
-    }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(m_dir / name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     CWriteLogIndex Loaded(bool expectAllRead = true) const {
         CWriteLogIndex index;
         EXPECT_EQ(index.Load(m_dir.string()), expectAllRead) << index.ReadError();
         return index;
     }
-
-    fs::path m_dir;
 };
 
 TEST_F(WriteLogIndexTest, FindsEveryLoggedIdentity) {
